@@ -1,0 +1,15 @@
+# zanth_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib...)
+# One GoogleTest executable per unit; every test case becomes its own CTest entry.
+function(zanth_add_test)
+  cmake_parse_arguments(ZT "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ZT_TIMEOUT)
+    set(ZT_TIMEOUT 300)
+  endif()
+  add_executable(${ZT_NAME} ${ZT_SOURCES})
+  target_link_libraries(${ZT_NAME} PRIVATE ${ZT_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_include_directories(${ZT_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${ZT_NAME}
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES TIMEOUT ${ZT_TIMEOUT}
+               ENVIRONMENT "ZANTH_BUILD_DIR=${PROJECT_BINARY_DIR};ZANTH_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets everything up and runs all tests: the normal build, then the
+# AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+scripts/setup.sh build
+echo "== tests: normal build"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+scripts/setup.sh build-asan -DZANTH_SANITIZE=ON -DZANTH_BUILD_BENCH=OFF
+echo "== tests: AddressSanitizer + UndefinedBehaviorSanitizer build"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"

@@ -1,0 +1,1 @@
+// The shared library's own translation unit; the layers are linked in whole.
