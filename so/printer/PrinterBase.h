@@ -12,6 +12,7 @@
 #include <string>
 
 #include "PrinterBuffer.h"
+#include "PrinterStatusRecord.h"
 #include "PrinterEvents.h"
 #include "platform/wintypes.h"
 #include "platform/wtext.h"
@@ -26,16 +27,6 @@ class ICmdHelper;
 class CPrinterPort;
 class CPrinterTaskThreadContext;
 
-// The decoded printer status; decoders store the masked reply bits (non-zero: the
-// condition holds).
-struct tagPrinterStatus {
-  LONG drawer = 0;       // drawer-sensor bit as the printer reports it
-  LONG drawerOpen = 0;   // after the open-level polarity
-  LONG offline = 0;
-  LONG coverOpen = 0;
-  LONG paperNearEnd = 0;
-  LONG paperEnd = 0;
-};
 
 // One font of the font table.
 struct PrinterFont {
@@ -238,7 +229,6 @@ class CPrinterBase {
   LONG recLineWidth_ = 576;
   LONG recSidewaysMaxChars_ = 138;
   LONG recSidewaysMaxLines_ = 17;
-  LONG coverOpen_ = 0, recEmpty_ = 1, recNearEnd_ = 1;
   LONG errorStation_ = 2, errorLevel_ = 1;
   LONG rotateSpecial_ = 1;
   LONG pageModeDescriptor_ = 15;
