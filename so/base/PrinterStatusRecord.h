@@ -12,8 +12,8 @@ struct tagPrinterStatus {
   LONG drawerOpen = 0;  // after the open-level polarity; not written by decoders
   LONG offline = 0;
   LONG coverOpen = 0;
-  LONG paperNearEnd = 0;
-  LONG paperEnd = 0;
+  LONG nearEnd = 0;   // receipt paper near its end
+  LONG paperEnd = 0;  // receipt paper out
 };
 
 }  // namespace Tesk::Printer
