@@ -49,6 +49,10 @@ class CPrinterBase {
 
   // --- Lifecycle ---------------------------------------------------------------
   LONG SetPortSettings(Tesk::IO::IPortSettings* settings, LONG* result);
+  // Keeps the settings object alive as long as the engine: a USB port refers to it.
+  void KeepPortSettings(std::shared_ptr<Tesk::IO::IPortSettings> settings) {
+    portSettings_ = std::move(settings);
+  }
   LONG OpenServiceW(const std::wstring& deviceName, IPrinterEventHandle* events,
                     LONG* openResult);
   LONG CloseService(LONG* result);
@@ -168,6 +172,7 @@ class CPrinterBase {
   void UnlockPort();
 
   // Lifecycle (device lifecycle and configuration)
+  std::shared_ptr<Tesk::IO::IPortSettings> portSettings_;
   std::shared_ptr<CPrinterPort> printerPort_;
   std::shared_ptr<CPrinterTaskThreadContext> worker_;
   std::shared_ptr<CPrinterEventObject> eventObject_;
