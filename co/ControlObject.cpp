@@ -391,7 +391,7 @@ LONG ControlObject::Open(const std::wstring& deviceName) {
     coResultCode_ = OPOS_E_NOSERVICE;
     return OPOS_E_NOSERVICE;
   }
-  if (frozen_) Call(kCOFreezeEvents, ArgList().Bool(true));
+  if (containerFreezes_ > 0) Call(kCOFreezeEvents, ArgList().Bool(true));
   openResult_ = 0;
   coResultCode_ = -1;
   return OPOS_SUCCESS;
@@ -532,15 +532,15 @@ void ControlObject::SetDeviceEnabled(bool enabled) {
 bool ControlObject::FreezeEvents() { return GetNumberProperty(PIDX_FreezeEvents) != 0; }
 
 void ControlObject::SetFreezeEvents(bool freeze) {
-  if (!service_) return;
-  // Freeze at the service object first; thaw here first, so that events it releases from
-  // inside the call are not held back.
+  // The service object holds and queues the events; this object adds no freeze of its own.
+  SetNumberProperty(PIDX_FreezeEvents, freeze ? 1 : 0);
+}
+
+void ControlObject::ContainerFreezeEvents(bool freeze) {
   if (freeze) {
-    SetNumberProperty(PIDX_FreezeEvents, 1);
-    frozen_ = true;
-  } else {
-    frozen_ = false;
-    SetNumberProperty(PIDX_FreezeEvents, 0);
+    if (++containerFreezes_ == 1 && service_) Call(kCOFreezeEvents, ArgList().Bool(true));
+  } else if (containerFreezes_ > 0) {
+    if (--containerFreezes_ == 0 && service_) Call(kCOFreezeEvents, ArgList().Bool(false));
   }
 }
 

@@ -78,6 +78,9 @@ class ControlObject {
   void SetDeviceEnabled(bool enabled);
   bool FreezeEvents();
   void SetFreezeEvents(bool freeze);
+  // The container's freeze (nested calls count): COFreezeEvents with VARIANT_TRUE when the
+  // count leaves 0 and VARIANT_FALSE when it returns; a freeze before Open is sent after it.
+  void ContainerFreezeEvents(bool freeze);
   LONG ResultCode();
   LONG ResultCodeExtended();
   LONG State();
@@ -157,7 +160,7 @@ class ControlObject {
   LONG openResult_ = 0;
   LONG coResultCode_ = -1;  // -1: the service object's ResultCode stands
   HRESULT lastHresult_ = S_OK;
-  bool frozen_ = false;
+  int containerFreezes_ = 0;
   Events events_;
   EventSink* sink_ = nullptr;
 };
