@@ -250,7 +250,9 @@ TEST_P(SoBadCalls, GiveComErrors) {
   EXPECT_EQ(so_->Invoke(GetParam().id, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(),
                         nullptr, &argError),
             GetParam().expected);
-  if (GetParam().expected == DISP_E_TYPEMISMATCH) EXPECT_EQ(argError, GetParam().argError);
+  if (GetParam().expected == DISP_E_TYPEMISMATCH) {
+    EXPECT_EQ(argError, GetParam().argError);
+  }
   EXPECT_EQ(result->vt, VT_EMPTY);
   for (VARIANT& v : args) VariantClear(&v);
 }

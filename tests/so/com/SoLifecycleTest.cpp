@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 
 #include "so/com/SoTestSupport.h"
 
@@ -168,6 +169,7 @@ TEST_F(SoLifecycle, CashDrawerWithItsPrinterClosedBecomesTheOwner) {
   ASSERT_EQ(std::remove(output_.c_str()), 0);
   IDispatch* printer = NewSo();
   EXPECT_EQ(Open(printer, L"POSPrinter", L"P1"), OPOS_SUCCESS);
+  std::ofstream(output_).close();  // the port is opened again at the claim
   // The drawer's health check texts, after the state check.
   EXPECT_EQ(CallLong(drawer, 12, {MakeI4(OPOS_CH_INTERNAL)}), OPOS_E_NOTCLAIMED);
   ASSERT_EQ(Claim(drawer), OPOS_SUCCESS);
