@@ -1,0 +1,298 @@
+// The printer engine: one physical printer from "closed" to "enabled" and back, its
+// property values, output path and status picture. Model classes derive from it.
+//
+// Threads: every operation runs on the COM layer's thread, except the status readers,
+// which the worker's idle poll also calls. The port holder's lock serialises all port
+// use; the engine does not lock its own flags.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "PrinterBuffer.h"
+#include "PrinterStatusRecord.h"
+#include "PrinterEvents.h"
+#include "platform/wintypes.h"
+#include "platform/wtext.h"
+
+namespace Tesk::IO {
+class IPortSettings;
+}
+
+namespace Tesk::Printer {
+
+class ICmdHelper;
+class CPrinterPort;
+class CPrinterTaskThreadContext;
+
+
+// One font of the font table.
+struct PrinterFont {
+  wchar_t typeface = 0;  // letter; 0 ends the table
+  BYTE width = 0;        // dots
+  BYTE height = 0;       // dots
+  std::wstring characterSetList;
+};
+
+class CPrinterBase {
+ public:
+  static constexpr int kMaxFonts = 10;
+  static constexpr LONG kFirstCapabilityIndex = 8504;
+  static constexpr LONG kLastCapabilityIndex = 8565;
+
+  CPrinterBase();
+  CPrinterBase(const CPrinterBase& other);
+  CPrinterBase& operator=(const CPrinterBase& other);
+  virtual ~CPrinterBase();
+
+  // --- Lifecycle ---------------------------------------------------------------
+  LONG SetPortSettings(Tesk::IO::IPortSettings* settings, LONG* result);
+  // Keeps the settings object alive as long as the engine: a USB port refers to it.
+  void KeepPortSettings(std::shared_ptr<Tesk::IO::IPortSettings> settings) {
+    portSettings_ = std::move(settings);
+  }
+  LONG OpenServiceW(const std::wstring& deviceName, IPrinterEventHandle* events,
+                    LONG* openResult);
+  LONG CloseService(LONG* result);
+  LONG ClaimDevice(LONG timeout, LONG* result);
+  LONG ReleaseDevice(LONG* result);
+  int DeviceEnable(int enable);
+
+  void SetupCashDrawer(LONG pin, int openLevel, int statusCapability, LONG onTime,
+                       LONG offTime, LONG waitTimeout);
+  void SetCashDrawerMode(int on);
+  void SetPrinterMode(int on);
+  void BitMapMode(int mode);
+
+  LONG SetRC(LONG code);
+  LONG ErrorCode() const { return errorNumber_; }
+  const wchar_t* ErrorInformation() const { return errorText_.c_str(); }
+  LONG GetResultCode() const { return resultCode_; }
+  LONG GetResultCodeExtended() const { return resultCodeExtended_; }
+
+  int IsOpened() const { return opened_; }
+  int IsClaimed() const { return claimed_; }
+  int IsEnabled() const { return enabled_; }
+  int IsIdle() const;
+  int IsBusy() const;
+  int IsInErrorState() const;
+
+  // --- Status (request and reply) ----------------------------------------------
+  LONG GetPrinterState(bool initialReport);
+  int GetPrinterStateByASB(tagPrinterStatus* status);
+  int GetPrinterStateByRealTime(tagPrinterStatus* status, int firstOnly);
+  int GetPrinterStateBySendCmd(tagPrinterStatus* status, int drawerOnly);
+  LONG SendAndReadData(PrinterBuffer& request, BYTE* reply, LONG offset, LONG length,
+                       LONG* count);
+  LONG ReadData(BYTE* destination, LONG offset, LONG maxLength, BYTE startByte,
+                BYTE endByte, LONG* count, DWORD timeout);
+  LONG ReadData(BYTE* destination, LONG offset, LONG maxLength, BYTE endByte, LONG* count,
+                DWORD timeout);
+  LONG ReadData(BYTE* destination, LONG offset, LONG length, LONG* count, DWORD timeout);
+  LONG SendAndReadString(PrinterBuffer& request, BYTE* destination, LONG offset,
+                         LONG maxLength, BYTE startByte, BYTE endByte, LONG* count);
+  LONG SendAndReadString(PrinterBuffer& request, BYTE* destination, LONG offset,
+                         LONG maxLength, BYTE endByte, LONG* count);
+  void ClearUnReadDataInPrinter();
+  void RaiseStateUpdateEvent(LONG status);
+  const tagPrinterStatus& GetLastStatus() const { return lastStatus_; }
+
+  // --- Output -------------------------------------------------------------------
+  LONG Send(PrinterBuffer& buffer, bool urgent);
+  LONG DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG replyLength);
+  LONG ClearOutput(LONG* result);
+  void Retry();
+  LONG printImmediate(const std::string& text);
+  BYTE GetRecLineSpacing() const;
+  // Converts wide print data to bytes in the code page CharacterSet selects (or the ANSI
+  // code page under BinaryConversion); reports that code page through *codePage.
+  LONG BStr2Char(const std::wstring& text, std::string& bytes, UINT* codePage);
+  void DataBinaryConversion(PrinterBuffer& target, const std::wstring& text);
+  void DataBinaryConversion2(PrinterBuffer& target, const std::string& bytes);
+  void InitOutBuffer(PrinterBuffer& buffer) { InitOutBufferInStandardMode(buffer); }
+  void InitOutBufferInStandardMode(PrinterBuffer& buffer) { InitOutBufferWithPMControl(buffer, 3); }
+  void InitOutBufferInPageMode(PrinterBuffer& buffer) { InitOutBufferWithPMControl(buffer, 1); }
+  void InitOutBufferWithPMControl(PrinterBuffer& buffer, int mode);
+  // Puts the pending printer settings in front of an outgoing block.
+  void set_printerSettings(PrinterBuffer& buffer);
+  int IsDirectSend() const;
+  PrinterBuffer* CurrentPrinterBuffer();
+  // The process-wide OutputID counter: the ID of the job queued last.
+  static LONG CurrentOutputId();
+  static LONG NextOutputId();
+  static void ResetOutputId();
+
+  // Methods the COM layer forwards that later work fills in; until then they report
+  // OPOS_E_ILLEGAL with the error text "not available yet".
+  LONG PrintNormal(LONG station, const std::wstring& data, LONG* result);
+  LONG PrintImmediate(LONG station, const std::wstring& data, LONG* result);
+  LONG PrintTwoNormal(LONG stations, const std::wstring& data1, const std::wstring& data2,
+                      LONG* result);
+  LONG TransactionPrint(LONG station, LONG control, LONG* result);
+  LONG ValidateData(LONG station, const std::wstring& data, LONG* result);
+  LONG CutPaper(LONG percentage, LONG* result);
+  LONG PrintBarCode(LONG station, const std::wstring& data, LONG symbology, LONG height,
+                    LONG width, LONG alignment, LONG textPosition, LONG* result);
+  LONG PrintBitmap(LONG station, const std::wstring& fileName, LONG width, LONG alignment,
+                   LONG* result);
+  LONG PrintMemoryBitmap(LONG station, const std::wstring& data, LONG type, LONG width,
+                         LONG alignment, LONG* result);
+  LONG SetBitmap(LONG bitmapNumber, LONG station, const std::wstring& fileName, LONG width,
+                 LONG alignment, LONG* result);
+  LONG SetLogo(LONG location, const std::wstring& data, LONG* result);
+  LONG RotatePrint(LONG station, LONG rotation, LONG* result);
+  LONG ClearPrintArea(LONG* result);
+  LONG PageModePrint(LONG control, LONG* result);
+  LONG PrintLine(LONG station, const std::wstring& positionList, LONG* result);
+  LONG PrintCurveText(LONG station, LONG textNumber, LONG horizontalPosition,
+                      const std::wstring& text, LONG* result);
+  LONG CheckHealth(LONG level, LONG* result);
+  LONG DirectIO(LONG command, LONG* data, std::wstring& text, LONG* result);
+  LONG OpenDrawer(LONG* result);
+  LONG WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG beepDuration,
+                          LONG beepDelay, LONG* result);
+  LONG GetPropertyNumber(LONG index, LONG* value);
+  LONG SetPropertyNumber(LONG index, LONG value, LONG* result);
+  LONG GetPropertyString(LONG index, BSTR* value);
+  LONG SetPropertyString(LONG index, const std::wstring& value, LONG* result);
+
+  // --- Engine state read by the COM layer and tests ----------------------------------
+  const std::wstring& GetModelName() const { return modelName_; }
+  const std::string& GetFirmwareVersion() const { return firmwareVersion_; }
+  const std::string& GetMakerName() const { return makerName_; }
+  const std::wstring& GetDeviceDescription() const { return deviceDescription_; }
+  LONG GetCapRecPapercut() const { return Capability(8526); }
+  int IsBidirectional() const { return bidirectional_; }
+  int IsAsbInUse() const { return asbInUse_; }
+  BYTE GetStatusMethod() const { return statusMethod_; }
+  int GetClientMode() const { return clientMode_; }
+  std::shared_ptr<CPrinterPort> GetPrinterPort() const { return printerPort_; }
+  std::shared_ptr<CPrinterTaskThreadContext> GetWorker() const { return worker_; }
+  ICmdHelper* GetCmdHelper() const { return cmdHelper_; }
+
+ protected:
+  virtual void SetProperty_Open();
+  virtual void InitCmdHelper() = 0;
+  virtual int IsSupportBidi() = 0;
+
+  LONG ExecuteClaimDevice();
+  LONG RefreshPrinterInfo();
+  void InitProperty();
+  void DisableDevice();
+  void LeaveLayoutModes();
+  void SetFont(int fontIndex);
+  LONG Capability(LONG index) const;
+  void SetCapability(LONG index, LONG value);
+  // One status request and its 1-byte answer (the last byte that arrived).
+  int ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte);
+  // Takes the port lock: one try, then up to 100 more 100 ms apart.
+  bool WaitForPortLock();
+  void UnlockPort();
+
+  // Lifecycle (device lifecycle and configuration)
+  std::shared_ptr<Tesk::IO::IPortSettings> portSettings_;
+  std::shared_ptr<CPrinterPort> printerPort_;
+  std::shared_ptr<CPrinterTaskThreadContext> worker_;
+  std::shared_ptr<CPrinterEventObject> eventObject_;
+  int isUsb_ = 0, isCom_ = 0, isLpt_ = 0, isTcpIp_ = 0;
+  int alternateDevice_ = 0;
+  int bidirectional_ = 1;
+  int opened_ = 0, claimed_ = 0, enabled_ = 0;
+  LONG resultCode_ = 0, resultCodeExtended_ = 0;
+  LONG errorNumber_ = 0;
+  std::wstring errorText_;
+  int clientMode_ = 0;  // bit 0 printer client, bit 1 drawer client
+  LONG drawerPin_ = 1;
+  int drawerOpenLevel_ = 0;
+  int drawerStatusCapability_ = 0;
+  LONG drawerOnTime_ = 25, drawerOffTime_ = 255;
+  LONG drawerWaitTimeout_ = 60000;
+  int queryInfoAtClaim_ = 0;
+  int asbCapable_ = 0;
+  int asbInUse_ = 0;
+  BYTE statusMethod_ = 2;  // bit 0 real-time status (DLE EOT), bit 1 by command (GS r)
+  ICmdHelper* cmdHelper_ = nullptr;
+  PrinterBuffer commandBuffer_{2048, 32};
+  std::string firmwareVersion_ = "1.00";  // at most 255 bytes
+  std::string makerName_ = "Corlin";
+  std::wstring modelName_ = L"Corlin Printer";  // at most 29 characters
+  std::wstring deviceDescription_ = L"Corlin High Performance Printer";
+  LONG claimTimeout_ = 0;
+  int bitmapMode_ = 0;
+
+  // Status
+  tagPrinterStatus lastStatus_;
+  std::array<BYTE, 256> replyBuffer_{};
+  PrinterBuffer statusCommandBuffer_{32, 32};
+
+  // Geometry and fonts (model set-up)
+  LONG printWidth_ = 576;
+  float dotSizeH_ = 0.125f, dotSizeV_ = 0.125f;
+  LONG cutDistance_ = 2100;  // 1/100 mm
+  LONG pageAreaWidth_ = 576, pageAreaHeight_ = 1000;
+  LONG rotationOffset_ = 60;
+  std::array<PrinterFont, kMaxFonts> fonts_{};
+  int fontCount_ = 0;
+  int currentFont_ = 0;
+  BYTE charWidth_ = 12, charHeight_ = 24;
+  BYTE formatLineLength_ = 48;
+  int buzzer_ = 0;
+  int printCompletionRequest_ = 0;
+
+  // Property values
+  LONG asyncMode_ = 0;
+  LONG binaryConversion_ = 0;
+  LONG characterSet_ = 437;
+  LONG mapMode_ = 1;
+  LONG recLetterQuality_ = 0;
+  LONG recLineChars_ = 48;
+  LONG recLineHeight_ = 24;
+  LONG recLineSpacing_ = 30;
+  LONG recLinesToPaperCut_ = 5;
+  LONG recLineWidth_ = 576;
+  LONG recSidewaysMaxChars_ = 138;
+  LONG recSidewaysMaxLines_ = 17;
+  LONG errorStation_ = 2, errorLevel_ = 1;
+  LONG rotateSpecial_ = 1;
+  LONG pageModeDescriptor_ = 15;
+  LONG pageModeHorizontalPosition_ = 0, pageModeVerticalPosition_ = 0;
+  LONG pageModePrintDirection_ = 1, pageModeStation_ = 0;
+  LONG pageModePrintX_ = 0, pageModePrintY_ = 0, pageModePrintWidth_ = 0,
+       pageModePrintHeight_ = 0;
+  std::wstring pageModePrintArea_ = L"0,0,0,0";
+  std::wstring pageModeArea_ = L"576,1000";
+  std::wstring characterSetList_ =
+      L"255,437,850,852,858,860,863,865,866,932,936,949,997,998,999,1252";
+  std::wstring recLineCharsList_ = L"48,64";
+  std::wstring fontTypefaceList_ = L"A,B";
+  std::wstring recBarCodeRotationList_ = L"0,R90,L90,180";
+  std::wstring recBitmapRotationList_ = L"0,R90,L90,180";
+  std::wstring checkHealthText_;
+  std::array<LONG, kLastCapabilityIndex - kFirstCapabilityIndex + 1> capabilities_{};
+
+  // Output buffers
+  PrinterBuffer pendingSettingsBuffer_{512, 32};
+  PrinterBuffer transactionBuffer_{2048, 32};
+  PrinterBuffer pageModeBuffer_{2048, 32};
+  PrinterBuffer rotationBuffers_[2] = {PrinterBuffer{2048, 32}, PrinterBuffer{2048, 32}};
+  PrinterBuffer sendBuffer_{2048, 32};
+  PrinterBuffer topLogoBuffer_{512, 32};
+  PrinterBuffer bottomLogoBuffer_{512, 32};
+  PrinterBuffer conversionBuffer_{32, 32};
+  PrinterBuffer formatOutputBuffer_{512, 32};
+  PrinterBuffer packetBuffer_{512, 32};
+
+  // Output state
+  int transaction_ = 0;
+  int pageMode_ = 0;
+  int rotateRight90_ = 0, rotateLeft90_ = 0, rotate180_ = 0;
+  int characterSetChanged_ = 0, fontChanged_ = 0, lineSpacingChanged_ = 0,
+      lineWidthChanged_ = 0, letterQualityChanged_ = 0, rotate180Toggled_ = 0;
+
+ private:
+  void ReportNotAvailable(LONG* result);
+};
+
+}  // namespace Tesk::Printer
