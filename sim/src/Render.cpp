@@ -145,11 +145,11 @@ void Invert(Image& image) {
   for (auto& d : image.dots) d = d ? 0 : 1;
 }
 
-Image FromRaster(const std::uint8_t* data, std::size_t size, int widthDots, int height) {
-  Image out(widthDots, height);
+Image FromRaster(const std::uint8_t* data, std::size_t size, int widthDots, int height, int clipWidth) {
+  Image out(std::min(widthDots, clipWidth), height);
   std::size_t rowBytes = std::size_t(widthDots + 7) / 8;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < widthDots; ++x) {
+    for (int x = 0; x < out.width; ++x) {
       std::size_t i = std::size_t(y) * rowBytes + std::size_t(x) / 8;
       if (i < size && (data[i] & (0x80 >> (x % 8)))) out.Set(x, y);
     }
