@@ -37,7 +37,7 @@ class GlyphSource {
 
  private:
   struct Font;
-  std::vector<std::uint8_t> fontData_;
+  std::shared_ptr<const std::vector<std::uint8_t>> fontData_;  // shared by every printer
   std::unique_ptr<Font> font_;
   std::map<std::tuple<char32_t, int, int>, Image> cache_;
 };

@@ -97,7 +97,8 @@ struct VirtualPrinter::Machine {
   // Page mode.
   bool pageMode = false;
   int areaX = 0, areaY = 0, areaW = 0, areaH = 0, direction = 0;
-  Image areaCanvas, pageCanvas;
+  Image areaCanvas, pageCanvas;  // areaCanvas is allocated on first use
+  int areaLogicalW = 0, areaLogicalH = 0;
   int pageY = 0;  // baseline in the area's own orientation
   bool pageYSet = false;
 
@@ -186,7 +187,7 @@ struct VirtualPrinter::Machine {
   int FontWidth() const { return style.font == 1 ? cfg.fontBWidth : cfg.fontAWidth; }
   int FontHeight() const { return style.font == 1 ? cfg.fontBHeight : cfg.fontAHeight; }
   int LineWidth() const {
-    if (pageMode) return areaCanvas.width;
+    if (pageMode) return areaLogicalW;
     return std::max(0, std::min(areaWidth, cfg.paperWidthDots - leftMargin));
   }
 
@@ -255,6 +256,7 @@ struct VirtualPrinter::Machine {
     }
     if (pageMode) {
       if (!pageYSet) pageY = std::max(pageY, height);
+      if (areaCanvas.Empty()) areaCanvas = Image(areaLogicalW, areaLogicalH);
       for (auto& it : line) render::Blit(areaCanvas, it.img, it.x, pageY - it.img.height);
       pageY += feed;
       pageYSet = true;
@@ -354,7 +356,9 @@ struct VirtualPrinter::Machine {
   // ----- page mode -----
   void NewAreaCanvas() {
     bool turned = direction == 1 || direction == 3;
-    areaCanvas = Image(turned ? areaH : areaW, turned ? areaW : areaH);
+    areaLogicalW = turned ? areaH : areaW;
+    areaLogicalH = turned ? areaW : areaH;
+    areaCanvas = Image();
     pageY = 0;
     pageYSet = false;
     line.clear();
@@ -368,7 +372,7 @@ struct VirtualPrinter::Machine {
     NewAreaCanvas();
   }
   void CommitArea() {
-    if (areaCanvas.CountBlack() == 0) return;
+    if (areaCanvas.Empty()) return;
     Image img;
     switch (direction) {
       case 1: img = render::RotateCcw(areaCanvas); break;  // bottom to top, starting lower left
@@ -382,7 +386,7 @@ struct VirtualPrinter::Machine {
       pageCanvas.height = needed;
     }
     render::Blit(pageCanvas, img, areaX, areaY);
-    areaCanvas = Image(areaCanvas.width, areaCanvas.height);
+    areaCanvas = Image();
   }
   void PrintPage(bool stayInPageMode) {
     if (!line.empty()) PrintLine(0);
