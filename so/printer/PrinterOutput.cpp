@@ -1,0 +1,141 @@
+// Handing finished blocks to the port, and the output methods not built yet.
+#include "ICmdHelper.h"
+#include "IPort.h"
+#include "OposConstants.h"
+#include "PrinterBase.h"
+#include "PrinterPort.h"
+#include "PrinterWorker.h"
+#include "platform/sync.h"
+
+namespace Tesk::Printer {
+
+LONG CPrinterBase::Send(PrinterBuffer& buffer, bool /*urgent*/) {
+  if (asyncMode_ && modelName_ != L"K15") {
+    // Queuing for the worker thread comes with asynchronous output.
+    errorText_ = L"asynchronous output is not available yet";
+    return OPOS_E_FAILURE;
+  }
+  if (worker_ && worker_->GetQueueCount() != 0) return OPOS_E_BUSY;
+  return DirectSend(buffer, false, 7);
+}
+
+LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG replyLength) {
+  // An empty block is nothing to do, not a failure.
+  if (buffer.IsEmpty()) return 0;
+  if (worker_) worker_->SetDirectSendMark();
+  struct MarkClearer {
+    CPrinterTaskThreadContext* worker;
+    ~MarkClearer() {
+      if (worker) worker->ClearDirectSendMark();
+    }
+  } clearer{worker_.get()};
+
+  if (!WaitForPortLock()) return OPOS_E_BUSY;
+  struct Unlocker {
+    CPrinterBase* engine;
+    ~Unlocker() { engine->UnlockPort(); }
+  } unlocker{this};
+
+  const bool packetProtocol = modelName_ == L"K15" && bidirectional_;
+  if (!packetProtocol) {
+    if (!printerPort_->Write(buffer.Data(), 0, buffer.Size())) return OPOS_E_NOHARDWARE;
+    if (bidirectional_ && waitForReply) {
+      LONG count = 0;
+      const LONG code = ReadData(replyBuffer_.data(), 0, 255, &count, 2000);
+      if (code != 0) return code;
+      if (count != replyLength) return OPOS_E_FAILURE;
+    }
+    return 0;
+  }
+
+  // The packet protocol answers every packet; collect replies until the printer's
+  // final acknowledgement (0xBB) or silence.
+  PrinterBuffer packets(static_cast<std::int32_t>(buffer.Size()) + 64, 32);
+  cmdHelper_->WriteData(packets, buffer);
+  if (!printerPort_->Write(packets.Data(), 0, packets.Size())) return OPOS_E_NOHARDWARE;
+  Sleep(10);
+  LONG received = 0;
+  while (received < 255) {
+    LONG got = 0;
+    if (!printerPort_->Read(replyBuffer_.data(), received, 255 - received, &got, FALSE) ||
+        got == 0)
+      break;
+    received += got;
+    if (replyBuffer_[static_cast<size_t>(received - 1)] == 0xBB) break;
+  }
+  return 0;
+}
+
+LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
+  if (worker_) worker_->ClearQueue();
+  return 0;
+}
+
+void CPrinterBase::ReportNotAvailable(LONG* result) {
+  errorText_ = L"not available yet";
+  SetRC(OPOS_E_ILLEGAL);
+  if (result) *result = resultCode_;
+}
+
+#define ZANTH_NOT_AVAILABLE(signature) \
+  LONG CPrinterBase::signature {      \
+    ReportNotAvailable(result);       \
+    return 0;                         \
+  }
+
+ZANTH_NOT_AVAILABLE(PrintNormal(LONG, const std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(PrintImmediate(LONG, const std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(PrintTwoNormal(LONG, const std::wstring&, const std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(TransactionPrint(LONG, LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(ValidateData(LONG, const std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(CutPaper(LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(PrintBarCode(LONG, const std::wstring&, LONG, LONG, LONG, LONG, LONG,
+                                 LONG* result))
+ZANTH_NOT_AVAILABLE(PrintBitmap(LONG, const std::wstring&, LONG, LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(PrintMemoryBitmap(LONG, const std::wstring&, LONG, LONG, LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(SetBitmap(LONG, LONG, const std::wstring&, LONG, LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(SetLogo(LONG, const std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(RotatePrint(LONG, LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(ClearPrintArea(LONG* result))
+ZANTH_NOT_AVAILABLE(PageModePrint(LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(PrintLine(LONG, const std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(PrintCurveText(LONG, LONG, LONG, const std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(CheckHealth(LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(DirectIO(LONG, LONG*, std::wstring&, LONG* result))
+ZANTH_NOT_AVAILABLE(OpenDrawer(LONG* result))
+ZANTH_NOT_AVAILABLE(WaitForDrawerClose(LONG, LONG, LONG, LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(SetPropertyNumber(LONG, LONG, LONG* result))
+ZANTH_NOT_AVAILABLE(SetPropertyString(LONG, const std::wstring&, LONG* result))
+
+#undef ZANTH_NOT_AVAILABLE
+
+// Until the property table is built, only the values the lifecycle keeps are answered.
+LONG CPrinterBase::GetPropertyNumber(LONG index, LONG* value) {
+  if (!value) return 0;
+  if (index >= kFirstCapabilityIndex && index <= kLastCapabilityIndex) {
+    *value = Capability(index);
+  } else if (index == PIDXPtr_CoverOpen) {
+    *value = lastStatus_.coverOpen ? 1 : 0;
+  } else if (index == PIDXPtr_RecEmpty) {
+    *value = lastStatus_.paperEnd ? 1 : 0;
+  } else if (index == PIDXPtr_RecNearEnd) {
+    *value = lastStatus_.nearEnd ? 1 : 0;
+  } else if (index == PIDXPtr_CharacterSet) {
+    *value = characterSet_;
+  } else if (index == PIDXPtr_RecLineChars) {
+    *value = recLineChars_;
+  }
+  return 0;
+}
+
+LONG CPrinterBase::GetPropertyString(LONG index, BSTR* value) {
+  if (!value) return 0;
+  if (index == PIDX_DeviceName) {
+    *value = SysAllocString(modelName_.c_str());
+  } else if (index == PIDXPtr_CharacterSetList) {
+    *value = SysAllocString(characterSetList_.c_str());
+  }
+  return 0;
+}
+
+}  // namespace Tesk::Printer
