@@ -1077,7 +1077,7 @@ void CTeskOposPrinterSO::RequestRetry() {
     owner_->RequestRetry();
     return;
   }
-  // The worker resumes its queued output; nothing else to do until it exists.
+  // The engine's worker resumes its queued output here once it can (CPrinterBase::Retry).
 }
 
 // --- Destruction --------------------------------------------------------------------------
