@@ -801,6 +801,9 @@ LONG ExportRegFile(const std::string& path, const std::wstring& root) {
       CollectClasses(store, rel, shown, keys);
       if (rel.empty() && keys.front().values.empty()) keys.erase(keys.begin());
     } else {
+      if (!EqualsNoCase(parts[0], kHklm) && !EqualsNoCase(parts[0], kHkcu) &&
+          !store.root.Child(parts[0]))
+        return Fail(ERROR_FILE_NOT_FOUND, "no root key " + ToUtf8(parts[0]));
       Node* node = Find(store.root, parts);
       if (!node) {
         if (parts.size() != 1) return Fail(ERROR_FILE_NOT_FOUND, "no key " + ToUtf8(root));

@@ -506,6 +506,7 @@ TEST_F(Registry, ImportAndExportWindowsFile) {
   ASSERT_EQ(back.size(), 2u);
   EXPECT_EQ(back[1].path, L"HKEY_CLASSES_ROOT\\ZanthOposPrinterU1.13\\CLSID");
   EXPECT_EQ(platform::ExportRegFile(classes, L"HKEY_LOCAL_MACHINE\\Nothing"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform::ExportRegFile(classes, L"HKEY_NOWHERE"), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Registry, ImportDeletesKeysAndValuesAndRejectsBadFiles) {
