@@ -527,6 +527,7 @@ struct VirtualPrinter::Machine {
 
   // ----- dispatch -----
   void Apply(Command& c) {
+    if (c.malformed) return;  // a printer ignores what it cannot parse
     const std::string& op = c.op;
     int a0 = c.Arg(0, 0);
     if (op == "Text") return Text(c.data);
