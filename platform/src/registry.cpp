@@ -249,6 +249,22 @@ LONG ReplaceFile(const std::string& path, const std::string& content, int* newFd
   return ERROR_SUCCESS;
 }
 
+// The file a change replaces: a registry file that is a symbolic link is followed, so
+// the rename replaces the file and not the link (and all its users share one lock).
+std::string WriteTarget(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  // read_symlink as well: the link may point at a file not written yet.
+  std::error_code ec;
+  std::filesystem::path link = path;
+  for (int hops = 0; hops < 16 && std::filesystem::is_symlink(link, ec); ++hops) {
+    const auto target = std::filesystem::read_symlink(link, ec);
+    if (ec) return path;
+    link = target.is_absolute() ? target : link.parent_path() / target;
+  }
+  return link.string();
+}
+
 class FileLock {
  public:
   explicit FileLock(const std::string& registryPath) {
@@ -355,7 +371,8 @@ struct Store {
   // the result back when it changed something.
   template <typename F>
   LONG Modify(F change) {
-    FileLock lock(platform::RegistryFilePath());
+    const std::string target = WriteTarget(platform::RegistryFilePath());
+    FileLock lock(target);
     if (!lock.Held()) return Fail(ERROR_CANTWRITE, lock.Error());
     if (LONG rc = Load(); rc != ERROR_SUCCESS) return rc;  // a damaged file stays as it is
     bool changed = false;
@@ -368,7 +385,7 @@ struct Store {
     std::vector<RegistryKey> keys;
     for (const auto& top : root.children) CollectKeys(*top, top->name, true, keys);
     int fd = -1;
-    if (LONG wrc = ReplaceFile(path, platform::FormatRegFile(keys), &fd); wrc != ERROR_SUCCESS) {
+    if (LONG wrc = ReplaceFile(target, platform::FormatRegFile(keys), &fd); wrc != ERROR_SUCCESS) {
       Forget();
       return wrc;
     }
