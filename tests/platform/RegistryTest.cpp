@@ -430,6 +430,19 @@ TEST_F(Registry, FailedWriteReportsAndLosesNothing) {
   EXPECT_EQ(ReadFileBytes(file_), before);
 }
 
+TEST_F(Registry, ARegistryFileReachedByALinkStaysALink) {
+  const std::string real = dir_.File("real/registry.reg");
+  std::filesystem::create_directories(dir_.File("real"));
+  std::filesystem::create_directories(dir_.File("sub/dir"));
+  std::filesystem::create_symlink(real, file_);
+  Key key(Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\T"));
+  ASSERT_EQ(SetString(key.Get(), L"V", L"x"), ERROR_SUCCESS);
+  EXPECT_TRUE(std::filesystem::is_symlink(file_));
+  EXPECT_TRUE(std::filesystem::is_regular_file(real));
+  ReopenFromDisk();
+  EXPECT_EQ(GetString(key.Get(), L"V"), L"x");
+}
+
 TEST_F(Registry, ImportAndExportWindowsFile) {
   // As regedit on Windows exports it: UTF-16LE with BOM, CRLF, comments, default
   // values, dword, multi-string over continuation lines, expand string, empty key.
