@@ -140,6 +140,17 @@ TEST(Images, DownloadedAndColumnImagesPrintDotExact) {
   EXPECT_EQ(page.height, 24);
 }
 
+TEST(Images, WiderThanThePaperIsClippedAtTheEdge) {
+  VirtualPrinter p;
+  Bytes raster = Pattern(640, 4, 5);  // 80 bytes a row, 64 dots beyond the paper
+  p.Feed(Cat({{0x1D, 0x76, 0x30, 0x00, 80, 0x00, 0x04, 0x00}, raster}));
+  Image page = p.CurrentPage();
+  ASSERT_EQ(page.width, kWidth);
+  ASSERT_EQ(page.height, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < kWidth; ++x) ASSERT_EQ(page.At(x, y), RasterDot(raster, 640, x, y)) << x << "," << y;
+}
+
 TEST(Images, ResetLosesTheDownloadedImage) {
   VirtualPrinter p;
   p.Feed(Bytes{0x1D, 0x2A, 0x01, 0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x1B, 0x40, 0x1D, 0x2F, 0x00});
@@ -242,6 +253,24 @@ TEST(Text, LongLinesWrapAtThePrintArea) {
   EXPECT_EQ(page.height, 60);
   EXPECT_GT(page.CountBlack(0, 30, 24, 54), 0);
   EXPECT_EQ(page.CountBlack(24, 30, kWidth, 60), 0);
+}
+
+TEST(Text, NationalSetsAndDoubleByteCharacters) {
+  auto render = [](const Bytes& bytes) {
+    VirtualPrinter p;
+    p.Feed(Cat({bytes, {0x0A}}));
+    return p.CurrentPage();
+  };
+  // ESC R 8 turns the backslash into a yen sign: a different glyph in the same cell.
+  Image plain = render({0x5C});
+  Image yen = render({0x1B, 0x52, 0x08, 0x5C});
+  EXPECT_NE(plain.dots, yen.dots);
+  EXPECT_EQ(yen.CountBlack(12, 0, kWidth, 24), 0);
+  // FS &: two bytes make one 24-dot-wide character, the next one follows it.
+  Image kanji = render({0x1C, 0x26, 0x88, 0x9F, 'A', 0x1C, 0x2E});
+  EXPECT_GT(kanji.CountBlack(0, 0, 24, 24), 0);
+  EXPECT_GT(kanji.CountBlack(24, 0, 36, 24), 0);
+  EXPECT_EQ(kanji.CountBlack(36, 0, kWidth, 24), 0);
 }
 
 // ---- symbols ----
