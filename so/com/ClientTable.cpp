@@ -43,6 +43,11 @@ std::array<SoClient, CClientTable::kSize> CClientTable::Snapshot() const {
   return clients_;
 }
 
+bool CClientTable::IsRegistered(const CTeskOposPrinterSO* instance) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return IndexOf(instance) != kAbsent;
+}
+
 const SoClient* CClientTable::Find(const CTeskOposPrinterSO* instance) const {
   const int index = IndexOf(instance);
   return index == kAbsent ? nullptr : &clients_[index];

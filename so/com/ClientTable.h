@@ -49,6 +49,8 @@ class CClientTable {
   // Restores the empty-slot values.
   void Remove(CTeskOposPrinterSO* instance);
   int IndexOf(const CTeskOposPrinterSO* instance) const;  // kAbsent when not registered
+  // IndexOf for the event thread: takes the lock.
+  bool IsRegistered(const CTeskOposPrinterSO* instance) const;
   // For reading on the owner's thread; changes go through Update.
   const SoClient* Find(const CTeskOposPrinterSO* instance) const;
   const SoClient& At(int index) const { return clients_[index]; }

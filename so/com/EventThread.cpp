@@ -143,6 +143,15 @@ bool CTaskThreadBase2::WaitStopped(DWORD milliseconds) {
   return true;
 }
 
+void CTaskThreadBase2::FreeWhenEnded(CTaskContextBase* context) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ownedContext_ = context;
+    freeWhenEnded_ = true;
+  }
+  Stop();
+}
+
 void CTaskThreadBase2::Run() {
   for (;;) {
     {
@@ -163,7 +172,16 @@ void CTaskThreadBase2::Run() {
     }
     context_->RunOne();
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  ended_ = true;
-  changed_.notify_all();
+  bool freeSelf = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    freeSelf = freeWhenEnded_;
+    changed_.notify_all();
+  }
+  if (freeSelf) {
+    thread_.detach();
+    delete ownedContext_;
+    delete this;
+  }
 }

@@ -85,6 +85,10 @@ class CTaskThreadBase2 {
   // True when the thread has ended within the time (INFINITE waits without limit). A
   // thread that ended is joined; one that did not is left detached to finish later.
   bool WaitStopped(DWORD milliseconds);
+  // For an owner destroyed on the event thread itself (its control object released it
+  // from inside a callback): the thread frees itself and the queue once its loop ends.
+  // Call only on the event thread.
+  void FreeWhenEnded(CTaskContextBase* context);
   bool HasThread() const { return thread_.joinable(); }
   bool IsCurrentThread() const { return thread_.get_id() == std::this_thread::get_id(); }
   int GetState() const { return state_; }
@@ -100,5 +104,7 @@ class CTaskThreadBase2 {
   bool suspendRequested_ = false;
   bool suspendAcknowledged_ = false;
   bool ended_ = true;
+  bool freeWhenEnded_ = false;
+  CTaskContextBase* ownedContext_ = nullptr;
   std::atomic<int> state_{kCreated};
 };

@@ -42,6 +42,13 @@ class CPrinterCOEventsTask final : public CTaskBase {
   int GetKind() override { return kind_; }
 
   int Execute() override {
+    // A control object may release the service object from inside its callback; the
+    // object stays alive until this delivery is over.
+    target_->AddRef();
+    struct Hold {
+      CTeskOposPrinterSO* object;
+      ~Hold() { object->Release(); }
+    } hold{target_};
     LONG response = OPOS_ER_RETRY;
     target_->FireEvent(args_, count_, kind_, &response);
     if (!IsCancelled() && kind_ == kErrorKind && count_ >= 3 && args_[2].lVal == OPOS_EL_OUTPUT) {
@@ -678,7 +685,11 @@ HRESULT CTeskOposPrinterSO::CloseService(LONG* pRC) {
     Fail(OPOS_E_FAILURE, pRC);
     return S_OK;
   }
-  target->clients_->Remove(this);
+  {
+    // Once removed, no delivery to this client's control object is running or starts.
+    std::lock_guard<std::recursive_mutex> delivering(target->deliveryMutex_);
+    target->clients_->Remove(this);
+  }
   if (!target->clients_->AnyOpen()) {
     LONG rc = 0;
     if (target->engine_) {
@@ -1064,6 +1075,9 @@ void CTeskOposPrinterSO::FireEvent(VARIANT* args, int count, int kind, LONG* res
       }
     }
     DISPPARAMS params{reversed, nullptr, argc, 0};
+    // A client that closed since the snapshot may have released its control object.
+    std::lock_guard<std::recursive_mutex> delivering(deliveryMutex_);
+    if (!clients_->IsRegistered(client.instance)) continue;
     if (FAILED(client.eventReceiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                             &params, nullptr, nullptr, nullptr))) {
       resultCode_ = OPOS_E_ILLEGAL;
@@ -1090,12 +1104,19 @@ void CTeskOposPrinterSO::Destroy() {
   rc = 0;
   if (opened_) CloseService(&rc);
   if (owner_) {
-    if (owner_->clients_) owner_->clients_->Remove(this);
+    if (owner_->clients_) {
+      std::lock_guard<std::recursive_mutex> delivering(owner_->deliveryMutex_);
+      owner_->clients_->Remove(this);
+    }
     CTeskOposPrinterSO* owner = owner_;
     owner_ = nullptr;
     owner->Release();
   }
-  if (eventThread_ && eventThread_->HasThread()) {
+  if (eventThread_ && eventThread_->HasThread() && eventThread_->IsCurrentThread()) {
+    // Released from inside a callback: the event thread is still delivering and frees
+    // itself and its queue when it ends.
+    eventThread_.release()->FreeWhenEnded(eventContext_.release());
+  } else if (eventThread_ && eventThread_->HasThread()) {
     eventThread_->Stop();
     if (!eventThread_->WaitStopped(2000)) {
       // Still inside a control object's callback: the thread keeps using both objects,

@@ -174,4 +174,7 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   std::unique_ptr<CTaskThreadBase2> eventThread_;
   std::atomic<bool> disabledEvent_{false};  // manual reset: set, nothing is delivered
   std::mutex errorStringMutex_;
+  // Held by the event thread around each call of a control object, and by removing a
+  // client; recursive, as a control object may close from inside its callback.
+  std::recursive_mutex deliveryMutex_;
 };
