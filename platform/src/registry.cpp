@@ -566,12 +566,14 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, REGSAM access, HKEY* result, DWORD* 
     for (const auto& part : path)
       if (HasLineBreak(part)) return Fail(ERROR_INVALID_PARAMETER, "key names cannot hold line breaks");
     const LONG rc = store.Modify([&](Node& root, bool& changed) {
+      // Looked at again under the lock: another process may have created it meanwhile.
+      if (Exists(store, classes, path)) return ERROR_SUCCESS;
       FindOrCreate(root, WritePath(classes, path));
       changed = true;
+      how = REG_CREATED_NEW_KEY;
       return ERROR_SUCCESS;
     });
     if (rc != ERROR_SUCCESS) return rc;
-    how = REG_CREATED_NEW_KEY;
   }
   auto* handle = new RegistryKeyHandle{classes, path, access};
   store.handles.insert(handle);
@@ -663,6 +665,9 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
   }
   const Path target = WritePath(h->classes, h->path);
   return store.Modify([&](Node& root, bool& changed) {
+    // Under the lock the key may turn out deleted by another process; it stays deleted.
+    if (!Exists(store, h->classes, h->path))
+      return Fail(ERROR_KEY_DELETED, "key " + Describe(*h, h->path) + " was deleted");
     FindOrCreate(root, target)->SetValue(std::move(value));
     changed = true;
     return ERROR_SUCCESS;

@@ -115,6 +115,7 @@ void TcpServer::Stop() {
   printer_.SetReplyNotifier(nullptr);
   waker_->Wake();
   if (thread_.joinable()) thread_.join();
+  CloseFd(listenFd_);  // a stopped printer refuses connections, as one switched off does
 }
 
 void TcpServer::DropConnection() {

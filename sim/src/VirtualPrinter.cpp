@@ -1056,6 +1056,25 @@ std::vector<Command> VirtualPrinter::LogOf(std::string_view op) const {
   return out;
 }
 
+std::string VirtualPrinter::PrintedText() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string text;
+  bool lineOpen = false;
+  for (auto& c : machine_->log) {
+    if (c.malformed) continue;
+    if (c.op == "Text") {
+      text.append(c.data.begin(), c.data.end());
+      lineOpen = true;
+    } else if (c.op == "LineFeed" ||
+               (lineOpen && (c.op == "FeedDots" || c.op == "FeedLines" || c.op == "Cut" || c.op == "FormFeed" ||
+                             c.op == "PrintPage"))) {
+      text += '\n';
+      lineOpen = false;
+    }
+  }
+  return text;
+}
+
 std::size_t VirtualPrinter::BytesReceived() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return machine_->bytesReceived;

@@ -51,6 +51,7 @@ class CClientTable {
   int IndexOf(const CTeskOposPrinterSO* instance) const;  // kAbsent when not registered
   // For reading on the owner's thread; changes go through Update.
   const SoClient* Find(const CTeskOposPrinterSO* instance) const;
+  const SoClient& At(int index) const { return clients_[index]; }
   // Changes a client's entry; false when it is not registered.
   template <class Change>
   bool Update(const CTeskOposPrinterSO* instance, Change change) {

@@ -136,6 +136,12 @@ TEST(ZanthSim, TcpWithOnePngPerCutAndStateChanges) {
     EXPECT_EQ(Exchange(fd, {0x10, 0x04, 0x02}, 1), Bytes{0x16});
     sim.Say("no such thing\nstatus\n");
     EXPECT_NE(sim.Line().find("cover open"), std::string::npos);
+    sim.Say("drop\n");
+    EXPECT_EQ(sim.Line(), "ok");
+    std::uint8_t b;
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_LE(::recv(fd, &b, 1, 0), 0) << "the connection was dropped";
     ::close(fd);
     sim.Say("quit\n");
     EXPECT_EQ(sim.Wait(), 0);
