@@ -13,3 +13,10 @@ if(ZANTH_SO_COM_FULL AND EXISTS ${PROJECT_SOURCE_DIR}/platform/src/regfile.cpp)
     target_compile_definitions(com_co_client_test PRIVATE ZANTH_ENGINE_PRINTS=1)
   endif()
 endif()
+
+# Events through the virtual printer on loopback TCP.
+if(ZANTH_SO_COM_FULL AND TARGET zanth_sim AND EXISTS ${PROJECT_SOURCE_DIR}/platform/src/regfile.cpp)
+  zanth_add_test(NAME com_events_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_events_test.cpp
+                 LIBS zanth_co zanth_sim zanth_platform)
+  add_dependencies(com_events_test ZanthSO)
+endif()
