@@ -245,12 +245,9 @@ LONG CPrinterBase::ExecuteClaimDevice() {
 LONG CPrinterBase::RefreshPrinterInfo() {
   constexpr LONG kReplySize = 64;
   constexpr DWORD kTimeout = 2000;
-  auto askText = [&](int (ICmdHelper::*build)(PrinterBuffer&), bool selectFirst,
-                     std::string& answer) -> LONG {
+  // Sends the query in the command buffer and reads its text answer.
+  auto askText = [&](std::string& answer) -> LONG {
     BYTE reply[kReplySize + 1] = {};
-    commandBuffer_.Clear();
-    if (selectFirst) cmdHelper_->SelectPeripheral(commandBuffer_, 1);
-    (cmdHelper_->*build)(commandBuffer_);
     LONG code = DirectSend(commandBuffer_, false, 7);
     if (code != 0) return code;
     Sleep(50);
@@ -264,13 +261,20 @@ LONG CPrinterBase::RefreshPrinterInfo() {
   };
 
   std::string firmware, maker, model;
-  LONG code = askText(&ICmdHelper::QueryFirmwareVersion, false, firmware);
+  commandBuffer_.Clear();
+  cmdHelper_->QueryFirmwareVersion(commandBuffer_);
+  LONG code = askText(firmware);
   if (code != 0) return code;
   firmwareVersion_ = firmware.substr(0, 255);
-  code = askText(&ICmdHelper::QueryMakerName, false, maker);
+  commandBuffer_.Clear();
+  cmdHelper_->QueryMakerName(commandBuffer_);
+  code = askText(maker);
   if (code != 0) return code;
   makerName_ = maker.substr(0, 255);
-  code = askText(&ICmdHelper::QueryModelName, true, model);
+  commandBuffer_.Clear();
+  cmdHelper_->SelectPeripheral(commandBuffer_, 1);
+  cmdHelper_->QueryModelName(commandBuffer_);
+  code = askText(model);
   if (code != 0) return code;
   // The printer answers in ASCII; longer names are cut to the field's 29 characters.
   std::wstring wideModel(model.begin(), model.end());
@@ -324,6 +328,7 @@ int CPrinterBase::DeviceEnable(int enable) {
     if (cmdHelper_) {
       commandBuffer_.Clear();
       cmdHelper_->SetAutoStatusBack(commandBuffer_, 0xFF);
+      asbConnection_ = -1;  // the write below records the connection it went out on
       DirectSend(commandBuffer_, false, 7);
     }
     if (isCom_) GetPrinterState(true);
@@ -336,6 +341,7 @@ int CPrinterBase::DeviceEnable(int enable) {
 }
 
 void CPrinterBase::DisableDevice() {
+  asbConnection_ = 0;
   if (worker_) {
     worker_->Suspend();
     worker_->SetMonitoring(false);

@@ -181,6 +181,7 @@ class CPrinterBase {
   LONG RefreshPrinterInfo();
   void InitProperty();
   void DisableDevice();
+  void RestoreAsbAfterReconnect();
   void LeaveLayoutModes();
   void SetFont(int fontIndex);
   LONG Capability(LONG index) const;
@@ -212,6 +213,9 @@ class CPrinterBase {
   int queryInfoAtClaim_ = 0;
   int asbCapable_ = 0;
   int asbInUse_ = 0;
+  // The TCP connection automatic status back went out on: 0 while it is off, -1 while
+  // the command that switches it on is being written.
+  int asbConnection_ = 0;
   BYTE statusMethod_ = 2;  // bit 0 real-time status (DLE EOT), bit 1 by command (GS r)
   ICmdHelper* cmdHelper_ = nullptr;
   PrinterBuffer commandBuffer_{2048, 32};

@@ -5,6 +5,7 @@
 #include "PrinterBase.h"
 #include "PrinterPort.h"
 #include "PrinterWorker.h"
+#include "TCPIPPort.h"
 #include "platform/sync.h"
 
 namespace Tesk::Printer {
@@ -39,6 +40,7 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
   const bool packetProtocol = modelName_ == L"K15" && bidirectional_;
   if (!packetProtocol) {
     if (!printerPort_->Write(buffer.Data(), 0, buffer.Size())) return OPOS_E_NOHARDWARE;
+    RestoreAsbAfterReconnect();
     if (bidirectional_ && waitForReply) {
       LONG count = 0;
       const LONG code = ReadData(replyBuffer_.data(), 0, 255, &count, 2000);
@@ -64,6 +66,20 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
     if (replyBuffer_[static_cast<size_t>(received - 1)] == 0xBB) break;
   }
   return 0;
+}
+
+// A network printer that was reconnected during a write has forgotten the automatic
+// status back the old connection enabled; without it no status change would arrive.
+void CPrinterBase::RestoreAsbAfterReconnect() {
+  if (!isTcpIp_ || !asbInUse_ || !enabled_ || !cmdHelper_ || asbConnection_ == 0) return;
+  auto* tcp = dynamic_cast<Tesk::IO::TCPIPPort*>(printerPort_->GetPort());
+  if (!tcp || tcp->ConnectionCount() == asbConnection_) return;
+  const bool justSwitchedOn = asbConnection_ < 0;
+  asbConnection_ = tcp->ConnectionCount();
+  if (justSwitchedOn) return;
+  PrinterBuffer asbOn(8, 8);
+  cmdHelper_->SetAutoStatusBack(asbOn, 0xFF);
+  printerPort_->Write(asbOn.Data(), 0, asbOn.Size());
 }
 
 LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
