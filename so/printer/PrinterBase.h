@@ -177,6 +177,28 @@ class CPrinterBase {
   LONG SetPageModePrintDirection(LONG direction);
   LONG SetRotation(LONG rotation);
 
+  // --- Escape-sequence translation (EscapeSequences.cpp) ------------------------------
+  // Appends the printer commands for OPOS print data (text with ESC | sequences) to out.
+  // validate: a dry run for ValidateData that stops at the first refused sequence.
+  // Returns 0, OPOS_E_ILLEGAL (a value had to be approximated) or OPOS_E_FAILURE (the
+  // last sequence, or in a dry run any sequence, was refused).
+  LONG FormatStringToOutBuffer(PrinterBuffer& out, const PrinterBuffer& input, int validate);
+  // The font whose cell fits lineChars across the paper best; 0xFF when none is
+  // narrow enough.
+  int SelectFont(LONG lineChars) const;
+  int SelectMinFont() const;
+  void SelectPrintMode(PrinterBuffer& out, int emphasized, int unused, int doubleWidth,
+                       int doubleHeight, int underline, int fontB);
+  void ClearFormatInStd(PrinterBuffer& out);
+  void SelectHPosInStd(PrinterBuffer& out, char letter, LONG width);
+  // Decoders of an ESC ! (or, double-byte, FS !) mode byte.
+  int IsFontB(BYTE mode) const { return mode & 0x01; }
+  int IsBold(BYTE mode) const { return (mode >> 3) & 1; }
+  int IsItalic(BYTE mode) const;
+  int IsUnderline(BYTE mode) const { return (mode >> 7) & 1; }
+  int IsDoubleHeight(BYTE mode, int doubleByte) const { return (mode >> (doubleByte ? 3 : 4)) & 1; }
+  int IsDoubleWidth(BYTE mode, int doubleByte) const { return (mode >> (doubleByte ? 2 : 5)) & 1; }
+
   // --- Engine state read by the COM layer and tests ----------------------------------
   const std::wstring& GetModelName() const { return modelName_; }
   const std::string& GetFirmwareVersion() const { return firmwareVersion_; }
@@ -319,6 +341,17 @@ class CPrinterBase {
   PrinterBuffer conversionBuffer_{32, 32};
   PrinterBuffer formatOutputBuffer_{512, 32};
   PrinterBuffer packetBuffer_{512, 32};
+
+  // Escape-sequence translation. The graphics and barcode parts fill these seams in;
+  // until then no bitmap is registered and barcodes format nothing.
+  friend class EscapeTranslator;
+  int IsBitmapSet(LONG number) const;
+  int FormatSettedBitmap(PrinterBuffer& out, LONG number);
+  LONG FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG symbology, LONG height,
+                     LONG width, LONG alignment, LONG textPosition);
+  PrinterBuffer lineBuffer_{32, 32};        // the current line before it is flushed
+  PrinterBuffer escapeDataBuffer_{32, 32};  // data of an ESC | R or ESC | E sequence
+  BYTE printMode_ = 0;  // the mode byte SelectPrintMode sent last
 
   // Output state
   int transaction_ = 0;

@@ -1,0 +1,115 @@
+// COM activation: ProgIDs and classes from the registry store, servers loaded by dlopen.
+#include <dlfcn.h>
+
+#include <map>
+#include <mutex>
+
+#include "platform/com.h"
+#include "platform/registry.h"
+
+namespace {
+
+thread_local std::string g_lastError;
+
+}  // namespace
+
+std::string platform::ComLastErrorText() { return g_lastError; }
+
+namespace {
+
+// The default (unnamed) REG_SZ value of HKEY_CLASSES_ROOT\path.
+bool ReadClassesRootDefault(const std::wstring& path, std::wstring& text) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD type = 0;
+  DWORD size = 0;
+  bool ok = RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+            type == REG_SZ;
+  if (ok) {
+    std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    ok = RegQueryValueExW(key, nullptr, nullptr, &type,
+                          reinterpret_cast<BYTE*>(buffer.data()), &bytes) == ERROR_SUCCESS &&
+         type == REG_SZ;
+    if (ok) text.assign(buffer.c_str());
+  }
+  RegCloseKey(key);
+  return ok;
+}
+
+using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
+
+// Libraries stay loaded for the life of the process, as on Windows without
+// CoFreeUnusedLibraries: objects and class factories may outlive any one caller.
+std::mutex g_librariesMutex;
+std::map<std::string, void*> g_libraries;
+
+HRESULT LoadServer(const std::string& path, GetClassObjectFn& entry) {
+  std::lock_guard<std::mutex> lock(g_librariesMutex);
+  void*& handle = g_libraries[path];
+  if (!handle) {
+    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      const char* why = dlerror();
+      g_lastError = "cannot load " + path + ": " + (why ? why : "unknown error");
+      g_libraries.erase(path);
+      return CO_E_DLLNOTFOUND;
+    }
+  }
+  entry = reinterpret_cast<GetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
+  if (!entry) {
+    g_lastError = path + " has no DllGetClassObject";
+    return CO_E_ERRORINDLL;
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid) {
+  if (!progId || !clsid) return E_INVALIDARG;
+  g_lastError.clear();
+  std::wstring text;
+  if (*progId == L'\0' || !ReadClassesRootDefault(std::wstring(progId) + L"\\CLSID", text)) {
+    g_lastError = "ProgID " + platform::ToUtf8(progId) + " is not registered";
+    return CO_E_CLASSSTRING;
+  }
+  if (!platform::ParseGuid(text, *clsid)) {
+    g_lastError = "ProgID " + platform::ToUtf8(progId) + " names a malformed CLSID";
+    return CO_E_CLASSSTRING;
+  }
+  return S_OK;
+}
+
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void*, REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  g_lastError.clear();
+  if (!(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
+  std::wstring path;
+  if (!ReadClassesRootDefault(L"CLSID\\" + platform::FormatGuid(clsid) + L"\\InprocServer32",
+                              path) ||
+      path.empty()) {
+    g_lastError = "class " + platform::ToUtf8(platform::FormatGuid(clsid)) + " is not registered";
+    return REGDB_E_CLASSNOTREG;
+  }
+  GetClassObjectFn entry = nullptr;
+  const HRESULT hr = LoadServer(platform::ToUtf8(path), entry);
+  if (FAILED(hr)) return hr;
+  return entry(clsid, riid, object);
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,
+                         void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  IClassFactory* factory = nullptr;
+  HRESULT hr = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory));
+  if (FAILED(hr)) return hr;
+  hr = factory->CreateInstance(outer, riid, object);
+  factory->Release();
+  return hr;
+}

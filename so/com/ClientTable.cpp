@@ -1,0 +1,87 @@
+#include "ClientTable.h"
+
+bool CClientTable::Register(CTeskOposPrinterSO* instance, bool isPrinter, IDispatch* receiver,
+                            const DISPID* dispids, const DrawerParameters& drawer) {
+  for (SoClient& client : clients_) {
+    if (client.instance) continue;
+    client.instance = instance;
+    client.open = 1;
+    client.claimed = 0;
+    client.enabled = 0;
+    client.isPrinter = isPrinter ? 1 : 0;
+    client.eventReceiver = receiver;
+    client.dispids = dispids;
+    client.eventsFrozen = 0;
+    client.drawerPin = drawer.pin;
+    client.openLevel = drawer.openLevel;
+    client.statusCapability = drawer.statusCapability;
+    client.onTime = drawer.onTime;
+    client.offTime = drawer.offTime;
+    client.waitTimeout = drawer.waitTimeout;
+    return true;
+  }
+  return false;
+}
+
+void CClientTable::Remove(CTeskOposPrinterSO* instance) {
+  for (SoClient& client : clients_) {
+    if (client.instance == instance) client = SoClient{};
+  }
+}
+
+int CClientTable::IndexOf(const CTeskOposPrinterSO* instance) const {
+  for (int i = 0; i < kSize; ++i) {
+    if (instance && clients_[i].instance == instance) return i;
+  }
+  return kAbsent;
+}
+
+SoClient* CClientTable::Find(const CTeskOposPrinterSO* instance) {
+  const int index = IndexOf(instance);
+  return index == kAbsent ? nullptr : &clients_[index];
+}
+
+bool CClientTable::AnyOpen() const {
+  for (const SoClient& c : clients_) {
+    if (c.instance && c.open) return true;
+  }
+  return false;
+}
+
+bool CClientTable::AnyClaimed() const {
+  for (const SoClient& c : clients_) {
+    if (c.instance && c.claimed) return true;
+  }
+  return false;
+}
+
+bool CClientTable::NoneEnabled() const {
+  for (const SoClient& c : clients_) {
+    if (c.instance && c.enabled) return false;
+  }
+  return true;
+}
+
+bool CClientTable::AllFrozen() const {
+  bool any = false;
+  for (const SoClient& c : clients_) {
+    if (!c.instance) continue;
+    any = true;
+    if (!c.eventsFrozen) return false;
+  }
+  return any;
+}
+
+bool CClientTable::HasPrinterClient() const {
+  for (const SoClient& c : clients_) {
+    if (c.instance && c.isPrinter) return true;
+  }
+  return false;
+}
+
+bool CClientTable::HasDrawerClient() const {
+  for (const SoClient& c : clients_) {
+    if (c.instance && !c.isPrinter) return true;
+  }
+  return false;
+}

@@ -1,0 +1,1117 @@
+#include "TeskOposPrinterSO.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "DeviceOpen.h"
+#include "DispatchTable.h"
+#include "Module.h"
+#include "OposConstants.h"
+#include "SoIdentifiers.h"
+#include "platform/wtext.h"
+
+using Tesk::Printer::CPrinterBase;
+
+namespace {
+
+constexpr int kErrorKind = 1;
+constexpr int kOutputCompleteKind = 2;
+constexpr int kStatusKind = 3;
+constexpr size_t kErrorStringChars = 127;
+
+// Every instance that completed a full open, found by device name.
+std::array<CTeskOposPrinterSO*, CTeskOposPrinterSO::kInstanceTableSize> g_instances{};
+std::atomic<int> g_liveEngines{0};
+
+std::wstring Text(BSTR text) { return platform::FromBstr(text); }
+
+// One pending event; its arguments are copied (strings duplicated) and cleared with it.
+class CPrinterCOEventsTask final : public CTaskBase {
+ public:
+  CPrinterCOEventsTask(CTeskOposPrinterSO* target, int kind, const VARIANT* args, int count)
+      : target_(target), kind_(kind), count_(count) {
+    for (int i = 0; i < count_; ++i) {
+      VariantInit(&args_[i]);
+      VariantCopy(&args_[i], &args[i]);
+    }
+  }
+  ~CPrinterCOEventsTask() override {
+    for (int i = 0; i < count_; ++i) VariantClear(&args_[i]);
+  }
+  int GetKind() override { return kind_; }
+
+  int Execute() override {
+    LONG response = OPOS_ER_RETRY;
+    target_->FireEvent(args_, count_, kind_, &response);
+    if (!IsCancelled() && kind_ == kErrorKind && count_ >= 3 && args_[2].lVal == OPOS_EL_OUTPUT) {
+      if (response == OPOS_ER_CLEAR) {
+        LONG rc = 0;
+        target_->ClearOutput(&rc);
+      } else if (response == OPOS_ER_RETRY) {
+        target_->RequestRetry();
+      }
+    }
+    return 1;
+  }
+
+ private:
+  CTeskOposPrinterSO* target_;
+  int kind_;
+  int count_;
+  VARIANT args_[7];
+};
+
+}  // namespace
+
+CTeskOposPrinterSO::CTeskOposPrinterSO() { so_module::Lock(); }
+
+CTeskOposPrinterSO::~CTeskOposPrinterSO() { so_module::Unlock(); }
+
+int CTeskOposPrinterSO::LiveEngineCount() { return g_liveEngines.load(); }
+
+// --- IUnknown ---------------------------------------------------------------------------
+
+HRESULT CTeskOposPrinterSO::QueryInterface(REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITeskOposPrinterSO) {
+    *object = static_cast<ITeskOposPrinterSO*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG CTeskOposPrinterSO::AddRef() { return ++refs_; }
+
+ULONG CTeskOposPrinterSO::Release() {
+  const ULONG left = --refs_;
+  if (left == 0) {
+    // Closing may call methods that take and drop references; keep the count above 0.
+    refs_ = 1;
+    Destroy();
+    delete this;
+  }
+  return left;
+}
+
+// --- IDispatch ----------------------------------------------------------------------------
+
+HRESULT CTeskOposPrinterSO::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT CTeskOposPrinterSO::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* dispids) {
+  return so_dispatch::GetIDsOfNames(riid, names, count, dispids);
+}
+
+HRESULT CTeskOposPrinterSO::Invoke(DISPID member, REFIID riid, LCID, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                                   UINT* argError) {
+  // No exception may cross the COM boundary into the caller.
+  try {
+    return so_dispatch::Invoke(this, member, riid, flags, params, result, argError);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return DISP_E_EXCEPTION;
+  }
+}
+
+// --- Shared checks ------------------------------------------------------------------------
+
+void CTeskOposPrinterSO::Fail(LONG code, LONG* pRC) {
+  resultCode_ = code;
+  *pRC = code;
+}
+
+bool CTeskOposPrinterSO::StateCheck(LONG* pRC) {
+  if (!opened_ || !HasEngineOrOwner()) {
+    Fail(OPOS_E_CLOSED, pRC);
+  } else if (!claimed_) {
+    Fail(OPOS_E_NOTCLAIMED, pRC);
+  } else if (!enabled_) {
+    Fail(OPOS_E_DISABLED, pRC);
+  } else {
+    return true;
+  }
+  return false;
+}
+
+bool CTeskOposPrinterSO::StationAccepted(LONG station, LONG* pRC) {
+  if (station == PTR_S_RECEIPT) return true;
+  Fail(OPOS_E_ILLEGAL, pRC);
+  resultCodeExtended_ = 301;
+  return false;
+}
+
+template <class Call>
+void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pRC,
+                                      bool isSetLogo, Call call) {
+  if (check == StationCheck::First && !StationAccepted(station, pRC)) return;
+  if (!StateCheck(pRC)) return;
+  if (check == StationCheck::Second && !StationAccepted(station, pRC)) return;
+  LONG returned = 0;
+  bool threw = false;
+  try {
+    returned = call(*engine_);
+  } catch (...) {
+    threw = true;
+  }
+  resultCode_ = *pRC;
+  if (threw || returned != 0 || (isSetLogo && *pRC != 0)) {
+    OnErrorEvent(engine_->ErrorInformation());
+  }
+}
+
+#define SO_REQUIRE_OUT(p) \
+  if (!(p)) return E_POINTER
+
+// --- Refused methods ----------------------------------------------------------------------
+
+#define SO_REFUSE(pRC)        \
+  SO_REQUIRE_OUT(pRC);        \
+  Fail(OPOS_E_ILLEGAL, pRC);  \
+  return S_OK
+
+HRESULT CTeskOposPrinterSO::BeginRemoval(LONG, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::EndInsertion(LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::EndRemoval(LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::PrintTwoNormal(LONG, BSTR, BSTR, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::ValidateData(LONG, BSTR, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::ChangePrintSide(LONG, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::MarkFeed(LONG, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::ResetStatistics(BSTR, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::RetrieveStatistics(BSTR*, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::UpdateStatistics(BSTR, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::CompareFirmwareVersion(BSTR, LONG*, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::UpdateFirmware(BSTR, LONG* pRC) { SO_REFUSE(pRC); }
+HRESULT CTeskOposPrinterSO::DrawRuledLine(LONG, BSTR, LONG, LONG, LONG, LONG, LONG* pRC) {
+  SO_REFUSE(pRC);
+}
+HRESULT CTeskOposPrinterSO::BeginInsertion(LONG, LONG* pRC) { SO_REFUSE(pRC); }
+
+// --- Forwarded methods --------------------------------------------------------------------
+
+HRESULT CTeskOposPrinterSO::PrintNormal(LONG station, BSTR data, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->PrintNormal(station, data, pRC);
+  RunForwarded(StationCheck::Second, station, pRC, false,
+               [&](CPrinterBase& e) { return e.PrintNormal(station, Text(data), pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::PrintImmediate(LONG station, BSTR data, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->PrintImmediate(station, data, pRC);
+  RunForwarded(StationCheck::First, station, pRC, false,
+               [&](CPrinterBase& e) { return e.PrintImmediate(station, Text(data), pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::PrintBarCode(LONG station, BSTR data, LONG symbology, LONG height,
+                                         LONG width, LONG alignment, LONG textPosition,
+                                         LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) {
+    return owner_->PrintBarCode(station, data, symbology, height, width, alignment,
+                                textPosition, pRC);
+  }
+  RunForwarded(StationCheck::First, station, pRC, false, [&](CPrinterBase& e) {
+    return e.PrintBarCode(station, Text(data), symbology, height, width, alignment,
+                          textPosition, pRC);
+  });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::PrintBitmap(LONG station, BSTR fileName, LONG width,
+                                        LONG alignment, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->PrintBitmap(station, fileName, width, alignment, pRC);
+  RunForwarded(StationCheck::First, station, pRC, false, [&](CPrinterBase& e) {
+    return e.PrintBitmap(station, Text(fileName), width, alignment, pRC);
+  });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::RotatePrint(LONG station, LONG rotation, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->RotatePrint(station, rotation, pRC);
+  RunForwarded(StationCheck::Second, station, pRC, false,
+               [&](CPrinterBase& e) { return e.RotatePrint(station, rotation, pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::SetBitmap(LONG bitmapNumber, LONG station, BSTR fileName,
+                                      LONG width, LONG alignment, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->SetBitmap(bitmapNumber, station, fileName, width, alignment, pRC);
+  RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
+    return e.SetBitmap(bitmapNumber, station, Text(fileName), width, alignment, pRC);
+  });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::SetLogo(LONG location, BSTR data, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->SetLogo(location, data, pRC);
+  RunForwarded(StationCheck::None, 0, pRC, true,
+               [&](CPrinterBase& e) { return e.SetLogo(location, Text(data), pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::TransactionPrint(LONG station, LONG control, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->TransactionPrint(station, control, pRC);
+  RunForwarded(StationCheck::Second, station, pRC, false,
+               [&](CPrinterBase& e) { return e.TransactionPrint(station, control, pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::CutPaper(LONG percentage, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->CutPaper(percentage, pRC);
+  RunForwarded(StationCheck::None, 0, pRC, false,
+               [&](CPrinterBase& e) { return e.CutPaper(percentage, pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::DirectIO(LONG command, LONG* data, BSTR* text, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->DirectIO(command, data, text, pRC);
+  LONG dataValue = data ? *data : 0;
+  std::wstring textValue = text ? Text(*text) : std::wstring();
+  RunForwarded(StationCheck::None, 0, pRC, false, [&](CPrinterBase& e) {
+    return e.DirectIO(command, &dataValue, textValue, pRC);
+  });
+  if (data) *data = dataValue;
+  if (text && textValue != Text(*text)) {
+    if (!SysReAllocString(text, textValue.c_str())) Fail(OPOS_E_FAILURE, pRC);
+  }
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::ClearPrintArea(LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->ClearPrintArea(pRC);
+  RunForwarded(StationCheck::None, 0, pRC, false,
+               [&](CPrinterBase& e) { return e.ClearPrintArea(pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::PageModePrint(LONG control, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->PageModePrint(control, pRC);
+  RunForwarded(StationCheck::None, 0, pRC, false,
+               [&](CPrinterBase& e) { return e.PageModePrint(control, pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::PrintMemoryBitmap(LONG station, BSTR data, LONG type, LONG width,
+                                              LONG alignment, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->PrintMemoryBitmap(station, data, type, width, alignment, pRC);
+  RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
+    return e.PrintMemoryBitmap(station, Text(data), type, width, alignment, pRC);
+  });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::PrintLine(LONG station, BSTR positionList, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->PrintLine(station, positionList, pRC);
+  RunForwarded(StationCheck::Second, station, pRC, false,
+               [&](CPrinterBase& e) { return e.PrintLine(station, Text(positionList), pRC); });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::PrintCurveText(LONG station, LONG textNumber,
+                                           LONG horizontalPosition, BSTR text, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->PrintCurveText(station, textNumber, horizontalPosition, text, pRC);
+  RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
+    return e.PrintCurveText(station, textNumber, horizontalPosition, Text(text), pRC);
+  });
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::GetOpenResult(LONG* openResult) {
+  SO_REQUIRE_OUT(openResult);
+  *openResult = openResult_;
+  return S_OK;
+}
+
+// --- Open ---------------------------------------------------------------------------------
+
+CTeskOposPrinterSO* CTeskOposPrinterSO::FindOwner(const std::wstring& deviceName) {
+  for (CTeskOposPrinterSO* instance : g_instances) {
+    // An owner whose engine was closed has nothing left to share.
+    if (instance && instance->engine_ && instance->deviceName_ == deviceName) return instance;
+  }
+  return nullptr;
+}
+
+void CTeskOposPrinterSO::LookUpEventDispIds(IDispatch* receiver) {
+  eventDispIds_.fill(DISPID_UNKNOWN);
+  if (!receiver) return;
+  static const wchar_t* const kPrinterNames[] = {L"SODirectIO", L"SOError", L"SOOutputComplete",
+                                                 L"SOStatusUpdate"};
+  static const wchar_t* const kDrawerNames[] = {L"SODirectIO", L"SOStatusUpdate"};
+  const int count = IsPrinterRole() ? 4 : 2;
+  for (int i = 0; i < count; ++i) {
+    std::wstring name = IsPrinterRole() ? kPrinterNames[i] : kDrawerNames[i];
+    LPOLESTR names[] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(receiver->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id))) {
+      id = DISPID_UNKNOWN;
+    }
+    eventDispIds_[i] = id;
+  }
+}
+
+bool CTeskOposPrinterSO::Attach(CTeskOposPrinterSO* owner, const DrawerParameters& drawer) {
+  if (!owner->clients_ ||
+      !owner->clients_->Register(this, IsPrinterRole(), eventReceiver_, eventDispIds_.data(),
+                                 drawer)) {
+    return false;
+  }
+  owner->AddRef();
+  owner_ = owner;
+  return true;
+}
+
+HRESULT CTeskOposPrinterSO::OpenService(BSTR classKey, BSTR deviceName, IDispatch* eventReceiver,
+                                        LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (opened_) {
+    *pRC = 0;
+    openResult_ = 0;
+    return S_OK;
+  }
+  Fail(OPOS_E_ILLEGAL, pRC);
+  openResult_ = OPOS_ORS_NOTSUPPORTED;
+  role_ = platform::ToUtf8(Text(classKey)) == "POSPrinter" ? 1 : 0;
+  const std::wstring name = Text(deviceName);
+  if (name.empty()) return S_OK;
+
+  eventReceiver_ = eventReceiver;
+  LookUpEventDispIds(eventReceiver);
+
+  bool success = false;
+  if (IsPrinterRole()) {
+    if (CTeskOposPrinterSO* owner = FindOwner(name)) {
+      success = Attach(owner, DrawerParameters{});
+      if (!success) openResult_ = OPOS_ORS_NOTSUPPORTED;
+    } else {
+      success = FullOpen(name, DrawerParameters{}) == 0;
+    }
+  } else {
+    openResult_ = OPOS_ORS_CONFIG;
+    const LONG read = Tesk::Printer::ReadDrawerEntry(name, drawerEntry_);
+    if (read != OPOS_E_ILLEGAL) {
+      Fail(OPOS_E_NOSERVICE, pRC);
+      openResult_ = OPOS_ORS_CONFIG;
+      if (read == 0) {
+        using Tesk::Printer::EntryNumber;
+        drawerCapStatus_ = EntryNumber(drawerEntry_.capDrawStatus);
+        DrawerParameters drawer;
+        drawer.pin = EntryNumber(drawerEntry_.drawerPin);
+        drawer.openLevel = EntryNumber(drawerEntry_.openVoltage);
+        drawer.statusCapability = drawerCapStatus_;
+        drawer.onTime = EntryNumber(drawerEntry_.signalOnTime);
+        drawer.offTime = EntryNumber(drawerEntry_.signalOffTime);
+        drawer.waitTimeout = EntryNumber(drawerEntry_.waitForDrawerCloseTimeOut);
+        if (CTeskOposPrinterSO* owner = FindOwner(drawerEntry_.printerName)) {
+          success = Attach(owner, drawer);
+        } else {
+          success = FullOpen(drawerEntry_.printerName, drawer) == 0;
+        }
+      }
+    }
+  }
+
+  if (success) {
+    opened_ = 1;
+    resultCode_ = -1;
+    *pRC = 0;
+    openResult_ = 0;
+    return S_OK;
+  }
+  // The role's own code stands (106, or 104 once the drawer key opened); OpenResult
+  // tells the stage that failed.
+  if (openResult_ == 0) openResult_ = OPOS_E_FAILURE;
+  resultCode_ = *pRC;
+  return S_OK;
+}
+
+LONG CTeskOposPrinterSO::FullOpen(const std::wstring& printerName,
+                                  const DrawerParameters& drawer) {
+  openResult_ = OPOS_ORS_CONFIG;
+  const LONG read = Tesk::Printer::ReadPrinterEntry(printerName, printerEntry_);
+  if (read != 0) return read;
+  const Tesk::Printer::OpenOutcome outcome =
+      Tesk::Printer::OpenPrinterEngine(printerName, this, printerEntry_, engine_);
+  if (outcome.result != 0 || !engine_) {
+    openResult_ = outcome.openResult;
+    engine_.reset();
+    return outcome.result ? outcome.result : OPOS_E_FAILURE;
+  }
+  ++g_liveEngines;
+
+  claimed_ = enabled_ = 0;
+  asyncMode_ = 0;
+  flagWhenIdle_ = 0;
+  freezeEvents_ = 0;
+  errorLevel_ = 1;
+  {
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    errorString_.clear();
+  }
+  resultCode_ = OPOS_E_FAILURE;
+  openResult_ = OPOS_ORS_SPECIFIC;
+
+  clients_ = std::make_unique<CClientTable>();
+  clients_->Register(this, IsPrinterRole(), eventReceiver_, eventDispIds_.data(), drawer);
+  if (!IsPrinterRole()) {
+    engine_->SetupCashDrawer(drawer.pin, drawer.openLevel, drawer.statusCapability,
+                             drawer.onTime, drawer.offTime, drawer.waitTimeout);
+  }
+
+  if (instanceSlot_ == 0) {
+    for (int i = 0; i < kInstanceTableSize; ++i) {
+      if (!g_instances[i]) {
+        g_instances[i] = this;
+        instanceSlot_ = i + 1;
+        break;
+      }
+    }
+  }
+  if (instanceSlot_ == 0) {
+    AbandonFullOpen();
+    return OPOS_E_FAILURE;
+  }
+
+  deviceName_ = printerName;
+  eventContext_ = std::make_unique<CTaskContextBase>();
+  eventThread_ = std::make_unique<CTaskThreadBase2>();
+  eventThread_->Prepare(eventContext_.get());
+  disabledEvent_ = false;
+  resultCode_ = -1;
+  openResult_ = 0;
+  return 0;
+}
+
+// A full open that failed after the engine opened: nothing may stay open without an owner.
+void CTeskOposPrinterSO::AbandonFullOpen() {
+  if (engine_) {
+    LONG rc = 0;
+    engine_->CloseService(&rc);
+    engine_.reset();
+    --g_liveEngines;
+  }
+  clients_.reset();
+}
+
+// --- Claim, enable, release, close --------------------------------------------------------
+
+HRESULT CTeskOposPrinterSO::ClaimDevice(LONG timeout, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (!HasEngineOrOwner()) {
+    Fail(OPOS_E_CLOSED, pRC);
+    return S_OK;
+  }
+  if (*pRC != 0) {
+    resultCode_ = *pRC;
+    return S_OK;
+  }
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  SoClient* client = CallerClient(target);
+  if (!client || !target->engine_) {
+    Fail(OPOS_E_FAILURE, pRC);
+    return S_OK;
+  }
+  client->enabled = 0;
+  if (!target->claimed_) {
+    const LONG returned = target->engine_->ClaimDevice(timeout, pRC);
+    if (returned == 0 && *pRC == 0) target->claimed_ = 1;
+    else if (*pRC == 0) *pRC = returned;
+  }
+  // A claim that failed leaves the client unclaimed, so the engine is never held for it.
+  client->claimed = *pRC == 0 ? 1 : 0;
+  if (owner_ && *pRC == 0) claimed_ = 1;
+  resultCode_ = *pRC;
+  return S_OK;
+}
+
+SoClient* CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* target) {
+  return target->clients_ ? target->clients_->Find(this) : nullptr;
+}
+
+void CTeskOposPrinterSO::SetDeviceEnabled(LONG value, LONG* pRC) {
+  if (!claimed_) {
+    *pRC = OPOS_E_NOTCLAIMED;
+    return;
+  }
+  if (value && !opened_) {
+    *pRC = OPOS_E_CLOSED;
+    return;
+  }
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  const LONG before = enabled_;
+  target->CombineEnable(this, value, pRC);
+  if (owner_ && *pRC == 0 && before != (value != 0 ? 1 : 0)) {
+    enabled_ = value != 0 ? 1 : 0;
+    if (enabled_) lastDrawerState_ = 0;
+  }
+}
+
+void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, LONG* pRC) {
+  try {
+    SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
+    if (clients_ && engine_ && client) {
+      if (value) {
+        if (client->isPrinter) engine_->SetPrinterMode(1);
+        else engine_->SetCashDrawerMode(1);
+      } else if (client->isPrinter ? !clients_->HasPrinterClient()
+                                   : !clients_->HasDrawerClient()) {
+        if (client->isPrinter) engine_->SetPrinterMode(0);
+        else engine_->SetCashDrawerMode(0);
+      }
+    }
+    if (client) client->enabled = value;
+    const bool noneEnabled = !clients_ || clients_->NoneEnabled();
+    const bool changes = (!enabled_ && !noneEnabled) || (enabled_ && noneEnabled);
+    if (!changes) return;
+    if (!eventThread_ || !engine_) {
+      Fail(OPOS_E_FAILURE, pRC);
+      return;
+    }
+    resultCode_ = 0;
+    *pRC = 0;
+    engine_->DeviceEnable(value ? 1 : 0);
+    enabled_ = value ? 1 : 0;
+    if (enabled_) {
+      disabledEvent_ = false;
+      eventThread_->Start();
+      if (clients_->AllFrozen()) eventThread_->Suspend();
+    } else {
+      eventContext_->CancelHead();
+      disabledEvent_ = true;
+      StopEventThread(INFINITE);
+      LONG rc = 0;
+      ClearOutput(&rc);
+    }
+  } catch (...) {
+    const int error = errno;
+    *pRC = OPOS_E_FAILURE;
+    wchar_t text[32];
+    std::swprintf(text, 32, L"ErrorCode:%d", error);
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    errorString_ = text;
+  }
+}
+
+void CTeskOposPrinterSO::StopEventThread(DWORD waitMs) {
+  if (!eventThread_ || !eventThread_->HasThread()) return;
+  eventThread_->Stop();
+  // A control object that disables from inside an event callback runs on the event
+  // thread itself, which cannot wait for its own end; it ends after the callback.
+  if (!eventThread_->IsCurrentThread()) eventThread_->WaitStopped(waitMs);
+}
+
+HRESULT CTeskOposPrinterSO::ReleaseDevice(LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  resultCode_ = -1;
+  if (!HasEngineOrOwner()) {
+    Fail(OPOS_E_CLOSED, pRC);
+    return S_OK;
+  }
+  *pRC = 0;
+  if (enabled_) {
+    SetDeviceEnabled(0, pRC);
+    if (owner_) enabled_ = 0;
+  }
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  if (SoClient* client = CallerClient(target)) client->claimed = 0;
+  if (target->clients_ && !target->clients_->AnyClaimed() && target->claimed_) {
+    if (target->engine_) target->engine_->ReleaseDevice(pRC);
+    target->claimed_ = 0;
+    target->StopEventThread(INFINITE);
+  }
+  if (owner_ && *pRC == 0) claimed_ = 0;
+  // A release the engine refused (port still busy) must not read as success.
+  resultCode_ = *pRC;
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::CloseService(LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  resultCode_ = 0;
+  *pRC = 0;
+  if (!opened_ || !HasEngineOrOwner()) {
+    Fail(OPOS_E_CLOSED, pRC);
+    return S_OK;
+  }
+  if (enabled_) {
+    SetDeviceEnabled(0, pRC);
+    if (*pRC != 0) {
+      resultCode_ = *pRC;
+      return S_OK;
+    }
+    if (owner_) enabled_ = 0;
+  }
+  if (claimed_) {
+    ReleaseDevice(pRC);
+    if (*pRC != 0) return S_OK;
+  }
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  if (!target->clients_) {
+    Fail(OPOS_E_FAILURE, pRC);
+    return S_OK;
+  }
+  target->clients_->Remove(this);
+  if (!target->clients_->AnyOpen()) {
+    LONG rc = 0;
+    if (target->engine_) {
+      target->engine_->CloseService(&rc);
+      target->StopEventThread(INFINITE);
+      target->engine_.reset();
+      --g_liveEngines;
+    }
+    target->opened_ = 0;
+    target->resultCode_ = rc;
+  }
+  if (owner_) {
+    CTeskOposPrinterSO* owner = owner_;
+    owner_ = nullptr;
+    opened_ = 0;
+    owner->Release();
+  }
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::COFreezeEvents(VARIANT_BOOL freeze, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  // VARIANT_TRUE is -1: every non-zero value freezes, or a frozen device would read false.
+  freezeEvents_ = freeze != 0 ? 1 : 0;
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  if (!target->clients_) {
+    Fail(OPOS_E_FAILURE, pRC);
+    return S_OK;
+  }
+  const bool before = target->clients_->AllFrozen();
+  if (SoClient* client = CallerClient(target)) client->eventsFrozen = freeze != 0 ? 1 : 0;
+  const bool after = target->clients_->AllFrozen();
+  if (before != after && target->eventThread_) {
+    if (after) {
+      target->eventThread_->Suspend();
+    } else if (target->enabled_) {
+      target->eventThread_->Resume();
+    }
+  }
+  target->resultCode_ = 0;
+  *pRC = 0;
+  return S_OK;
+}
+
+// --- Properties ---------------------------------------------------------------------------
+
+HRESULT CTeskOposPrinterSO::SetPropertyNumber(LONG index, LONG value, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  *pRC = 0;
+  if (!opened_) {
+    *pRC = OPOS_E_CLOSED;
+  } else if (!HasEngineOrOwner()) {
+    *pRC = OPOS_E_NOSERVICE;
+  } else if (index == PIDX_DeviceEnabled) {
+    SetDeviceEnabled(value, pRC);
+  } else if (index == PIDX_FreezeEvents) {
+    COFreezeEvents(static_cast<VARIANT_BOOL>(value != 0 ? VARIANT_TRUE : VARIANT_FALSE), pRC);
+  } else {
+    if (index == PIDXPtr_AsyncMode) asyncMode_ = value;
+    if (index == PIDXPtr_FlagWhenIdle) flagWhenIdle_ = value;
+    if (owner_) {
+      owner_->SetPropertyNumber(index, value, pRC);
+    } else {
+      engine_->SetPropertyNumber(index, value, pRC);
+    }
+  }
+  resultCode_ = *pRC;
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
+  SO_REQUIRE_OUT(value);
+  *value = 0;
+  const bool usable = opened_ && HasEngineOrOwner();
+  switch (index) {
+    case PIDX_Claimed: *value = claimed_; break;
+    case PIDX_DeviceEnabled: *value = enabled_; break;
+    case PIDX_FreezeEvents: *value = freezeEvents_; break;
+    case PIDX_ResultCode:
+      if (!opened_) *value = OPOS_E_CLOSED;
+      else if (resultCode_ == -1) *value = 0;
+      else if (owner_) owner_->GetPropertyNumber(index, value);
+      else *value = resultCode_;
+      break;
+    case PIDX_ResultCodeExtended:
+      if (!usable) *value = OPOS_E_CLOSED;
+      else if (resultCode_ == -1) *value = 0;
+      else if (owner_ && resultCodeExtended_ == 0) owner_->GetPropertyNumber(index, value);
+      else *value = resultCodeExtended_;
+      break;
+    case PIDX_ServiceObjectVersion: *value = kServiceObjectVersion; break;
+    case PIDX_State: {
+      if (!opened_) {
+        *value = OPOS_S_CLOSED;
+        break;
+      }
+      CPrinterBase* engine = owner_ ? owner_->engine_.get() : engine_.get();
+      if (!engine) *value = OPOS_S_CLOSED;
+      else if (engine->IsInErrorState()) *value = OPOS_S_ERROR;
+      else if (engine->IsIdle()) *value = OPOS_S_IDLE;
+      else *value = OPOS_S_BUSY;
+      break;
+    }
+    case PIDX_CapPowerReporting:
+    case PIDX_CapStatisticsReporting:
+    case PIDXCash_CapStatusMultiDrawerDetect:
+      break;
+    case PIDXCash_DrawerOpened: {
+      // Its own state order: enabled, claimed, opened.
+      if (!enabled_) resultCode_ = OPOS_E_DISABLED;
+      else if (!claimed_) resultCode_ = OPOS_E_NOTCLAIMED;
+      else if (!opened_) resultCode_ = OPOS_E_CLOSED;
+      else {
+        CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+        if (!target->engine_) {
+          resultCode_ = OPOS_E_FAILURE;
+        } else if (target->engine_->IsBusy()) {
+          *value = target->lastDrawerState_;
+          resultCode_ = OPOS_E_BUSY;
+        } else {
+          target->resultCode_ = OPOS_E_EXTENDED;
+          target->resultCodeExtended_ = 300;
+          *value = target->lastDrawerState_;
+          SoClient* client = CallerClient(target);
+          if (!client || !client->statusCapability) target->lastDrawerState_ = 0;
+        }
+      }
+      break;
+    }
+    case PIDXCash_CapStatus: *value = drawerCapStatus_; break;
+    case PIDXPtr_ErrorLevel: *value = usable ? errorLevel_.load() : 0; break;
+    case PIDXPtr_ErrorStation: *value = PTR_S_RECEIPT; break;
+    case PIDXPtr_FlagWhenIdle: *value = flagWhenIdle_; break;
+    default:
+      if (!usable) break;
+      if (owner_) owner_->GetPropertyNumber(index, value);
+      else engine_->GetPropertyNumber(index, value);
+      break;
+  }
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::GetPropertyString(LONG index, BSTR* value) {
+  SO_REQUIRE_OUT(value);
+  *value = nullptr;
+  std::wstring text;
+  if (index == PIDX_ServiceObjectDescription) {
+    text = IsPrinterRole() ? L"POS Printer OPOS Service Object"
+                           : L"POS CashDrawer OPOS Service Object";
+  } else if (index == PIDX_DeviceDescription) {
+    text = IsPrinterRole() ? L"POS Printer" : L"POS CashDrawer";
+  } else if (!opened_) {
+    text = L"[Error]";
+  } else if (index == PIDX_CheckHealthText && !IsPrinterRole()) {
+    text = drawerHealthText_;
+  } else if (!HasEngineOrOwner()) {
+    text = L"[Error]";
+  } else if (index == PIDXPtr_ErrorString) {
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    text = errorString_;
+  } else if (owner_) {
+    return owner_->GetPropertyString(index, value);
+  } else {
+    engine_->GetPropertyString(index, value);
+    return S_OK;
+  }
+  *value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return *value ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CTeskOposPrinterSO::SetPropertyString(LONG index, BSTR value, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  resultCode_ = -1;
+  *pRC = 0;
+  if (!opened_) {
+    *pRC = OPOS_E_CLOSED;
+    return S_OK;
+  }
+  if (!HasEngineOrOwner()) {
+    Fail(OPOS_E_NOSERVICE, pRC);
+    return S_OK;
+  }
+  if (owner_) {
+    owner_->SetPropertyString(index, value, pRC);
+  } else {
+    engine_->SetPropertyString(index, Text(value), pRC);
+  }
+  // A value the engine refused must read as refused.
+  resultCode_ = *pRC;
+  return S_OK;
+}
+
+// --- Output and health --------------------------------------------------------------------
+
+HRESULT CTeskOposPrinterSO::ClearOutput(LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (owner_) return owner_->ClearOutput(pRC);
+  if (!engine_) {
+    Fail(OPOS_E_CLOSED, pRC);
+    return S_OK;
+  }
+  engine_->ClearOutput(pRC);
+  if (flagWhenIdle_.exchange(0)) OnStatusUpdate(PTR_SUE_IDLE);
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::CheckHealth(LONG level, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (!StateCheck(pRC)) return S_OK;
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  try {
+    if (IsPrinterRole()) {
+      if (owner_) return owner_->CheckHealth(level, pRC);
+      engine_->CheckHealth(level, pRC);
+      resultCode_ = *pRC;
+      return S_OK;
+    }
+    CPrinterBase* engine = target->engine_.get();
+    const bool busy = engine && engine->IsBusy();
+    switch (level) {
+      case OPOS_CH_INTERNAL:
+        drawerHealthText_ = L"Internal HealthCheck: Successful.";
+        break;
+      case OPOS_CH_EXTERNAL:
+        if (busy) {
+          Fail(OPOS_E_BUSY, pRC);
+          return S_OK;
+        }
+        drawerHealthText_ = L"External HealthCheck: Success!";
+        break;
+      case OPOS_CH_INTERACTIVE:
+        if (busy) {
+          Fail(OPOS_E_BUSY, pRC);
+          return S_OK;
+        }
+        // No dialog in a library without a user interface: the text goes to the error
+        // stream and the check answers OK at once, so a service never hangs on it.
+        std::fputs("Opos: OPOS CashDrawer Check Health:INTERACTIVE!\n"
+                   "Please click the 'OK' button to continue...\n",
+                   stderr);
+        drawerHealthText_ = L"INTERACTIVE HealthCheck: Success!";
+        break;
+      default:
+        drawerHealthText_ = L"Illegal Health Check Level!\r\nOPOS_E_ILLEGAL";
+        Fail(OPOS_E_EXTENDED, pRC);
+        resultCodeExtended_ = 300;
+        return S_OK;
+    }
+  } catch (...) {
+  }
+  return S_OK;
+}
+
+// --- Drawer -------------------------------------------------------------------------------
+
+void CTeskOposPrinterSO::SetUpDrawerFor(CTeskOposPrinterSO* caller) {
+  const SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
+  if (!client || !engine_) return;
+  engine_->SetupCashDrawer(client->drawerPin, client->openLevel, client->statusCapability,
+                           client->onTime, client->offTime, client->waitTimeout);
+}
+
+HRESULT CTeskOposPrinterSO::OpenDrawer(LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (!StateCheck(pRC)) return S_OK;
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  try {
+    if (!target->engine_) {
+      Fail(OPOS_E_FAILURE, pRC);
+      return S_OK;
+    }
+    CPrinterBase& engine = *target->engine_;
+    if (engine.IsBusy()) {
+      *pRC = OPOS_E_BUSY;
+    } else {
+      engine.GetPrinterState(false);
+      const LONG last = target->lastStatus_;
+      if (last == PTR_SUE_REC_EMPTY || last == PTR_SUE_COVER_OPEN) {
+        *pRC = OPOS_E_FAILURE;
+        target->resultCodeExtended_ =
+            last == PTR_SUE_REC_EMPTY ? OPOS_EPTR_REC_EMPTY : OPOS_EPTR_COVER_OPEN;
+      } else {
+        target->SetUpDrawerFor(this);
+        engine.OpenDrawer(pRC);
+      }
+    }
+  } catch (...) {
+  }
+  target->resultCode_ = *pRC;
+  if (target != this) resultCode_ = *pRC;
+  return S_OK;
+}
+
+HRESULT CTeskOposPrinterSO::WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency,
+                                               LONG beepDuration, LONG beepDelay, LONG* pRC) {
+  SO_REQUIRE_OUT(pRC);
+  if (!StateCheck(pRC)) return S_OK;
+  CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  if (!target->engine_) {
+    Fail(OPOS_E_FAILURE, pRC);
+    return S_OK;
+  }
+  *pRC = OPOS_E_EXTENDED;
+  target->resultCodeExtended_ = 300;
+  const SoClient* client = CallerClient(target);
+  if (client && client->statusCapability) {
+    LONG returned = 0;
+    bool threw = false;
+    try {
+      target->SetUpDrawerFor(this);
+      returned = target->engine_->WaitForDrawerClose(beepTimeout, beepFrequency, beepDuration,
+                                                     beepDelay, pRC);
+    } catch (...) {
+      threw = true;
+    }
+    if ((threw || returned != 0) && *pRC == 0) *pRC = OPOS_E_FAILURE;
+  }
+  target->resultCode_ = *pRC;
+  if (target != this) resultCode_ = *pRC;
+  return S_OK;
+}
+
+// --- Events -------------------------------------------------------------------------------
+
+void CTeskOposPrinterSO::QueueEvent(int kind, const VARIANT* args, int count) {
+  if (!eventContext_) return;
+  eventContext_->Push(std::make_unique<CPrinterCOEventsTask>(this, kind, args, count));
+}
+
+void CTeskOposPrinterSO::OnErrorEvent(const wchar_t* errorText) {
+  errorLevel_ = engine_ && engine_->ErrorCode() >= 1000 ? PTR_EL_FATAL : PTR_EL_RECOVERABLE;
+  {
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    errorString_ = std::wstring(errorText ? errorText : L"").substr(0, kErrorStringChars);
+  }
+  const VARIANT args[] = {platform::MakeI4(resultCode_), platform::MakeI4(resultCodeExtended_),
+                          platform::MakeI4(OPOS_EL_OUTPUT), platform::MakeI4(OPOS_ER_RETRY)};
+  QueueEvent(kErrorKind, args, 4);
+}
+
+void CTeskOposPrinterSO::OnOutputComplete(LONG outputId) {
+  const VARIANT arg = platform::MakeI4(outputId);
+  QueueEvent(kOutputCompleteKind, &arg, 1);
+  if (flagWhenIdle_ && engine_ && engine_->IsIdle()) {
+    OnStatusUpdate(PTR_SUE_IDLE);
+    flagWhenIdle_ = 0;
+  }
+}
+
+void CTeskOposPrinterSO::OnStatusUpdate(LONG status) {
+  if (status == 0 || status == -1) return;
+  if (lastStatus_.exchange(status) == status) return;
+  const VARIANT arg = platform::MakeI4(status);
+  QueueEvent(kStatusKind, &arg, 1);
+}
+
+LONG CTeskOposPrinterSO::OnPollState() {
+  return engine_ ? engine_->GetPrinterState(false) : -1;
+}
+
+void CTeskOposPrinterSO::FireEvent(VARIANT* args, int count, int kind, LONG* response) {
+  if (disabledEvent_ || !clients_) return;
+  for (int i = 0; i < CClientTable::kSize; ++i) {
+    const SoClient client = clients_->At(i);
+    if (!client.instance || !client.enabled || !client.eventReceiver || client.eventsFrozen ||
+        !client.dispids) {
+      continue;
+    }
+    VARIANT reversed[4];
+    DISPID id = DISPID_UNKNOWN;
+    UINT argc = static_cast<UINT>(count);
+    if (!client.isPrinter) {
+      if (kind != kStatusKind || args[0].lVal > 5) continue;
+      id = client.dispids[1];
+      reversed[0] = platform::MakeI4(args[0].lVal - 1);
+    } else {
+      if (kind == kStatusKind && args[0].lVal < 5) continue;
+      id = client.dispids[kind];
+      for (int a = 0; a < count && a < 4; ++a) reversed[count - 1 - a] = args[a];
+      if (kind == kErrorKind) {
+        *response = OPOS_ER_RETRY;
+        reversed[0] = platform::MakeI4Ref(response);  // ErrorResponse, in and out
+      }
+    }
+    DISPPARAMS params{reversed, nullptr, argc, 0};
+    if (FAILED(client.eventReceiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                            &params, nullptr, nullptr, nullptr))) {
+      resultCode_ = OPOS_E_ILLEGAL;
+    }
+  }
+}
+
+void CTeskOposPrinterSO::RequestRetry() {
+  if (!opened_ || !claimed_ || !enabled_) return;
+  if (owner_) {
+    owner_->RequestRetry();
+    return;
+  }
+  // The worker resumes its queued output; nothing else to do until it exists.
+}
+
+// --- Destruction --------------------------------------------------------------------------
+
+void CTeskOposPrinterSO::Destroy() {
+  LONG rc = 0;
+  if (enabled_) SetDeviceEnabled(0, &rc);
+  rc = 0;
+  if (claimed_) ReleaseDevice(&rc);
+  rc = 0;
+  if (opened_) CloseService(&rc);
+  if (owner_) {
+    if (owner_->clients_) owner_->clients_->Remove(this);
+    CTeskOposPrinterSO* owner = owner_;
+    owner_ = nullptr;
+    owner->Release();
+  }
+  if (eventThread_ && eventThread_->HasThread()) {
+    eventThread_->Stop();
+    if (!eventThread_->WaitStopped(2000)) {
+      // Still inside a control object's callback: the thread keeps using both objects,
+      // so they are left allocated rather than freed under it.
+      (void)eventThread_.release();
+      (void)eventContext_.release();
+    }
+  }
+  eventThread_.reset();
+  eventContext_.reset();
+  if (engine_) {
+    LONG closeRc = 0;
+    engine_->CloseService(&closeRc);
+    engine_.reset();
+    --g_liveEngines;
+  }
+  if (instanceSlot_ > 0) g_instances[instanceSlot_ - 1] = nullptr;
+  instanceSlot_ = 0;
+}
