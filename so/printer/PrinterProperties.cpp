@@ -173,7 +173,9 @@ LONG CPrinterBase::SetPropertyNumber(LONG index, LONG value, LONG* result) {
       lineSpacingChanged_ = 1;
       break;
     }
-    case PIDXPtr_SlpLetterQuality: slipValues_[PIDXPtr_SlpLetterQuality - PIDXPtr_SlpEmpty] = value; break;
+    case PIDXPtr_SlpLetterQuality:
+      slipValues_[PIDXPtr_SlpLetterQuality - PIDXPtr_SlpEmpty] = value;
+      break;
     case PIDXPtr_RecCurrentCartridge: recCurrentCartridge_ = value; break;
     case PIDXPtr_RotateSpecial: {
       const LONG low = value & 0x0FFF;

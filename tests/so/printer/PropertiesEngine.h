@@ -16,7 +16,6 @@ namespace zanth::test {
 class PropertiesEngine : public TestEngine {
  public:
   using CPrinterBase::SetFont;
-  using CPrinterBase::charWidth_;
   using CPrinterBase::characterSetChanged_;
   using CPrinterBase::characterSetList_;
   using CPrinterBase::currentFont_;
@@ -30,8 +29,6 @@ class PropertiesEngine : public TestEngine {
   using CPrinterBase::lineWidthChanged_;
   using CPrinterBase::mapMode_;
   using CPrinterBase::modelName_;
-  using CPrinterBase::pageAreaHeight_;
-  using CPrinterBase::pageAreaWidth_;
   using CPrinterBase::pageMode_;
   using CPrinterBase::pageModePrintHeight_;
   using CPrinterBase::pageModePrintWidth_;

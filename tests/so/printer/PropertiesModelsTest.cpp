@@ -109,7 +109,8 @@ TEST_P(ModelGroupTest, AnswersTheGroupValuesAfterOpen) {
   const ModelCase& c = GetParam();
   auto engine = Open(c);
   const std::map<LONG, LONG> expected = {
-      {PIDXPtr_CharacterSet, c.characterSet == kAnsi ? static_cast<LONG>(GetACP()) : c.characterSet},
+      {PIDXPtr_CharacterSet,
+       c.characterSet == kAnsi ? static_cast<LONG>(GetACP()) : c.characterSet},
       {PIDXPtr_MapMode, PTR_MM_DOTS},
       {PIDXPtr_RecLineChars, c.lineChars},
       {PIDXPtr_RecLineWidth, c.lineWidth},

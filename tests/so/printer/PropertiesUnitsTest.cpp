@@ -9,7 +9,9 @@ namespace {
 
 using zanth::test::PropertiesEngine;
 
-enum class Conversion { DotToMapH, DotToMapV, MapToDotH, MapToDotV, MetricToMap, MapToMetric, HToV };
+enum class Conversion {
+  DotToMapH, DotToMapV, MapToDotH, MapToDotV, MetricToMap, MapToMetric, HToV
+};
 
 struct UnitCase {
   const char* name;
