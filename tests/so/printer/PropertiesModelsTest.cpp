@@ -155,37 +155,7 @@ TEST_P(ModelGroupTest, AcceptsTheLastCharacterSetOfItsList) {
   EXPECT_EQ(result, OPOS_E_ILLEGAL);
 }
 
-TEST_P(ModelGroupTest, MetricPageAreaUsesTheModelPitch) {
-  const ModelCase& c = GetParam();
-  auto engine = Open(c);
-  LONG result = -1;
-  engine->SetPropertyNumber(PIDXPtr_MapMode, PTR_MM_METRIC, &result);
-  ASSERT_EQ(result, 0);
-  // Width and height both convert with the horizontal pitch.
-  const LONG width = std::stol(c.pageArea);
-  const LONG height = std::stol(std::wstring(c.pageArea).substr(4));
-  EXPECT_EQ(String(*engine, PIDXPtr_PageModeArea),
-            std::to_wstring(engine->DOT2MapNumber_H(width)) + L"," +
-                std::to_wstring(engine->DOT2MapNumber_H(height)));
-  EXPECT_EQ(Number(*engine, PIDXPtr_RecLineWidth), engine->DOT2MapNumber_H(c.lineWidth));
-}
-
 INSTANTIATE_TEST_SUITE_P(Groups, ModelGroupTest, ::testing::ValuesIn(kModelCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ModelGroupK15, AsyncModeStaysOffButTheSetSucceeds) {
-  OpenableModel<Tesk::Printer::CModelK15> engine(L"K15");
-  engine.UsePort(std::make_shared<FakePort>(L"COM"));
-  RecordingEvents events;
-  LONG openResult = -1;
-  engine.OpenServiceW(L"printer", &events, &openResult);
-  ASSERT_EQ(openResult, 0);
-  LONG result = -1;
-  engine.SetPropertyNumber(PIDXPtr_AsyncMode, 1, &result);
-  EXPECT_EQ(result, 0);
-  LONG value = -1;
-  engine.GetPropertyNumber(PIDXPtr_AsyncMode, &value);
-  EXPECT_EQ(value, 0);
-}
 
 }  // namespace
