@@ -49,7 +49,7 @@ OpenOutcome OpenPrinterEngine(const std::wstring& deviceName, IPrinterEventHandl
   // Port settings: an unknown type (2401) or a rejected settings string.
   std::unique_ptr<Tesk::IO::IPortSettings> settings;
   try {
-    settings.reset(Tesk::IO::CreatePortSettings(entry.portType));
+    settings = Tesk::IO::CreatePortSettings(entry.portType);
     settings->SetSettingsString(entry.portSettings);
   } catch (...) {
     return {OPOS_E_ILLEGAL, OPOS_ORS_CONFIG};

@@ -6,6 +6,8 @@
 
 #include "ICmdHelper.h"
 #include "IPort.h"
+#include "PortFactory.h"
+#include "PortSettings.h"
 #include "OposConstants.h"
 #include "PrinterPort.h"
 #include "PrinterWorker.h"
@@ -137,7 +139,7 @@ LONG CPrinterBase::SetPortSettings(Tesk::IO::IPortSettings* settings, LONG* /*re
     if (auto* usb = dynamic_cast<Tesk::IO::USBPortSettings*>(settings))
       usb->SetModelName(modelName_);
   }
-  std::shared_ptr<Tesk::IO::IPort> port(Tesk::IO::CreatePort(settings));
+  std::shared_ptr<Tesk::IO::IPort> port = Tesk::IO::CreatePort(*settings);
   printerPort_ = std::make_shared<CPrinterPort>(std::move(port));
   return 0;
 }
@@ -243,7 +245,7 @@ LONG CPrinterBase::ExecuteClaimDevice() {
 LONG CPrinterBase::RefreshPrinterInfo() {
   constexpr LONG kReplySize = 64;
   constexpr DWORD kTimeout = 2000;
-  auto askText = [&](void (ICmdHelper::*build)(PrinterBuffer&), bool selectFirst,
+  auto askText = [&](int (ICmdHelper::*build)(PrinterBuffer&), bool selectFirst,
                      std::string& answer) -> LONG {
     BYTE reply[kReplySize + 1] = {};
     commandBuffer_.Clear();

@@ -103,7 +103,26 @@ class CPrinterBase {
   LONG Send(PrinterBuffer& buffer, bool urgent);
   LONG DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG replyLength);
   LONG ClearOutput(LONG* result);
+  void Retry();
+  LONG printImmediate(const std::string& text);
   BYTE GetRecLineSpacing() const;
+  // Converts wide print data to bytes in the code page CharacterSet selects (or the ANSI
+  // code page under BinaryConversion); reports that code page through *codePage.
+  LONG BStr2Char(const std::wstring& text, std::string& bytes, UINT* codePage);
+  void DataBinaryConversion(PrinterBuffer& target, const std::wstring& text);
+  void DataBinaryConversion2(PrinterBuffer& target, const std::string& bytes);
+  void InitOutBuffer(PrinterBuffer& buffer) { InitOutBufferInStandardMode(buffer); }
+  void InitOutBufferInStandardMode(PrinterBuffer& buffer) { InitOutBufferWithPMControl(buffer, 3); }
+  void InitOutBufferInPageMode(PrinterBuffer& buffer) { InitOutBufferWithPMControl(buffer, 1); }
+  void InitOutBufferWithPMControl(PrinterBuffer& buffer, int mode);
+  // Puts the pending printer settings in front of an outgoing block.
+  void set_printerSettings(PrinterBuffer& buffer);
+  int IsDirectSend() const;
+  PrinterBuffer* CurrentPrinterBuffer();
+  // The process-wide OutputID counter: the ID of the job queued last.
+  static LONG CurrentOutputId();
+  static LONG NextOutputId();
+  static void ResetOutputId();
 
   // Methods the COM layer forwards that later work fills in; until then they report
   // OPOS_E_ILLEGAL with the error text "not available yet".
@@ -184,6 +203,7 @@ class CPrinterBase {
   LONG RefreshPrinterInfo();
   void InitProperty();
   void DisableDevice();
+  void LeaveLayoutModes();
   void SetFont(int fontIndex);
   LONG Capability(LONG index) const;
   void SetCapability(LONG index, LONG value);
@@ -274,6 +294,18 @@ class CPrinterBase {
   std::wstring checkHealthText_;
   std::array<LONG, kLastCapabilityIndex - kFirstCapabilityIndex + 1> capabilities_{};
 
+  // Output buffers
+  PrinterBuffer pendingSettingsBuffer_{512, 32};
+  PrinterBuffer transactionBuffer_{2048, 32};
+  PrinterBuffer pageModeBuffer_{2048, 32};
+  PrinterBuffer rotationBuffers_[2] = {PrinterBuffer{2048, 32}, PrinterBuffer{2048, 32}};
+  PrinterBuffer sendBuffer_{2048, 32};
+  PrinterBuffer topLogoBuffer_{512, 32};
+  PrinterBuffer bottomLogoBuffer_{512, 32};
+  PrinterBuffer conversionBuffer_{32, 32};
+  PrinterBuffer formatOutputBuffer_{512, 32};
+  PrinterBuffer packetBuffer_{512, 32};
+
   // Escape-sequence translation. The graphics and barcode parts fill these seams in;
   // until then no bitmap is registered and barcodes format nothing.
   friend class EscapeTranslator;
@@ -283,7 +315,6 @@ class CPrinterBase {
                      LONG width, LONG alignment, LONG textPosition);
   PrinterBuffer lineBuffer_{32, 32};        // the current line before it is flushed
   PrinterBuffer escapeDataBuffer_{32, 32};  // data of an ESC | R or ESC | E sequence
-  PrinterBuffer topLogoBuffer_{512, 32}, bottomLogoBuffer_{512, 32};  // set by SetLogo
   BYTE printMode_ = 0;  // the mode byte SelectPrintMode sent last
 
   // Output state

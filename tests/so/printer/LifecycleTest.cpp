@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <thread>
 
 #include "OposConstants.h"
@@ -60,7 +61,7 @@ TEST_F(Fixture, FullCycleReportsSuccessAndSendsClaimSequence) {
   ASSERT_FALSE(port->Blocks().empty());
   const Bytes enableBlock = {
       0x1B, 0x3D, 0x01,  // ESC = 1
-      0x1B, 0x33, 0x1E,  // ESC 3 30: line spacing of font A (24 * 1.5)
+      0x1B, 0x33, 0x24,  // ESC 3 36: line spacing after open, 1.5 x font A height 24
       0x1B, 0x21, 0x00,  // ESC ! 0
       0x1B, 0x61, 0x00,  // ESC a 0
       0x1B, 0x2D, 0x00,  // ESC - 0
@@ -196,7 +197,13 @@ TEST_P(PollInterval, FollowsThePortType) {
 INSTANTIATE_TEST_SUITE_P(Ports, PollInterval,
                          ::testing::Values(PollCase{L"USB", 2000}, PollCase{L"COM", 100},
                                            PollCase{L"LPT", 100}, PollCase{L"TCP/IP", 100},
-                                           PollCase{L"FILE", 100}));
+                                           PollCase{L"FILE", 100}),
+                         [](const auto& info) {
+                           std::string name;
+                           for (const wchar_t* c = info.param.portType; *c; ++c)
+                             if (std::iswalnum(static_cast<wint_t>(*c))) name += static_cast<char>(*c);
+                           return name;
+                         });
 
 TEST_F(Fixture, ParallelPrinterThatNeverAnswersStaysUnidirectional) {
   engine.SetBidiAnswer(0);
@@ -239,9 +246,9 @@ FakePort::Bytes AnswerInformation(const FakePort::Bytes& block) {
            std::equal(tail.begin(), tail.end(), block.end() - static_cast<long>(tail.size()));
   };
   auto framed = [](const std::string& text) {
-    Bytes reply = {0x5F};
-    reply.insert(reply.end(), text.begin(), text.end());
-    reply.push_back(0x00);
+    Bytes reply(text.size() + 2, 0x00);
+    reply[0] = 0x5F;
+    std::copy(text.begin(), text.end(), reply.begin() + 1);
     return reply;
   };
   if (endsWith({0x1D, 0x49, 0x41})) return framed("2.05 ESC/POS");
@@ -258,7 +265,7 @@ TEST_F(Fixture, ClaimStoresThePrinterInformation) {
   ASSERT_EQ(Claim(), 0);
   EXPECT_EQ(engine.GetFirmwareVersion(), "2.05 ESC/POS");
   EXPECT_EQ(engine.GetMakerName(), "Acme");
-  EXPECT_EQ(engine.GetModelName(), L"A-VERY-LONG-PRINTER-MODEL-NA");  // 29 characters
+  EXPECT_EQ(engine.GetModelName(), L"A-VERY-LONG-PRINTER-MODEL-NAM");  // 29 characters
   EXPECT_EQ(engine.GetModelName().size(), 29u);
   EXPECT_EQ(engine.GetCapRecPapercut(), 1);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 
 #include "OposConstants.h"
@@ -56,6 +57,7 @@ struct StatusFixture : ::testing::Test {
     ASSERT_EQ(result, 0);
     port->SetResponder(printer.Responder());
     engine.SetPrinterMode(1);
+    engine.SetDrawerOpenLevel(1);  // sensor bit clear: drawer closed
     ASSERT_EQ(engine.DeviceEnable(1), 1);
   }
   std::vector<LONG> Poll() {
@@ -248,7 +250,14 @@ INSTANTIATE_TEST_SUITE_P(FirstByte, AsbBlocks,
                                            AsbCase{{0x30, 0x00, 0x00, 0x00}, 1, 0, 0, 1},
                                            AsbCase{{0x12, 0x00, 0x00, 0x00}, 0, 0, 0, 0},
                                            AsbCase{{0x10, 0x80, 0x00, 0x00}, 0, 0, 0, 0},
-                                           AsbCase{{0x10, 0x00}, 0, 0, 0, 0}));
+                                           AsbCase{{0x10, 0x00}, 0, 0, 0, 0}),
+                         [](const auto& info) {
+                           char name[32];
+                           std::snprintf(name, sizeof name, "First%02X_%zuBytes",
+                                         info.param.block[0], info.param.block.size());
+                           return std::string(name) + (info.param.block.size() == 4 &&
+                                                               info.param.block[1] ? "_BadSecond" : "");
+                         });
 
 TEST_F(StatusFixture, AsbEnableReadsByQueryThenSwitchesAsbOn) {
   engine.SetAsbCapable(1);

@@ -1,0 +1,289 @@
+// The output methods: text conversion, the job-opening block, pending settings,
+// transactions and cuts, on the way to Send.
+#include <atomic>
+#include <cstdlib>
+
+#include "ICmdHelper.h"
+#include "OposConstants.h"
+#include "PrinterBase.h"
+#include "PrinterPort.h"
+#include "PrinterWorker.h"
+#include "platform/codepage.h"
+
+namespace Tesk::Printer {
+namespace {
+
+// One counter for the whole process, as OutputIDs are unique per process.
+std::atomic<LONG> outputIdCounter{0};
+constexpr LONG kOutputIdWrap = 2147483646;  // 0x7FFFFFFE
+
+// Codes above 200 travel as OPOS_E_EXTENDED with the code as the extended reason.
+LONG StoreResult(CPrinterBase& engine, LONG code, LONG* result) {
+  const LONG stored = engine.SetRC(code);
+  if (result) *result = stored;
+  return 0;
+}
+
+}  // namespace
+
+LONG CPrinterBase::CurrentOutputId() { return outputIdCounter.load(); }
+
+LONG CPrinterBase::NextOutputId() {
+  LONG expected = outputIdCounter.load();
+  LONG next;
+  do {
+    next = expected + 1;
+    if (next >= kOutputIdWrap) next = 1;
+  } while (!outputIdCounter.compare_exchange_weak(expected, next));
+  return next;
+}
+
+void CPrinterBase::ResetOutputId() { outputIdCounter.store(0); }
+
+int CPrinterBase::IsDirectSend() const {
+  return !transaction_ && !pageMode_ && !rotateRight90_ && !rotateLeft90_;
+}
+
+PrinterBuffer* CPrinterBase::CurrentPrinterBuffer() {
+  if (rotateRight90_ || rotateLeft90_) return &rotationBuffers_[0];
+  if (pageMode_) return &pageModeBuffer_;
+  if (transaction_) return &transactionBuffer_;
+  return nullptr;
+}
+
+LONG CPrinterBase::BStr2Char(const std::wstring& text, std::string& bytes, UINT* codePage) {
+  UINT page = 0;  // the system ANSI code page under BinaryConversion
+  if (binaryConversion_ == 0) {
+    switch (characterSet_) {
+      case 720:
+      case 864: page = 1256; break;
+      case 850:
+      case 858: page = 1252; break;
+      default: page = static_cast<UINT>(characterSet_); break;
+    }
+    if (codePage) *codePage = page;
+  }
+  bytes.clear();
+  if (text.empty()) return 0;
+  const int wideLength = static_cast<int>(text.size());
+  const int needed =
+      WideCharToMultiByte(page, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return 0;
+  bytes.resize(static_cast<size_t>(needed));
+  const int written = WideCharToMultiByte(page, 0, text.data(), wideLength, bytes.data(), needed,
+                                          nullptr, nullptr);
+  bytes.resize(written > 0 ? static_cast<size_t>(written) : 0);
+  return static_cast<LONG>(bytes.size());
+}
+
+void CPrinterBase::DataBinaryConversion(PrinterBuffer& target, const std::wstring& text) {
+  std::string bytes;
+  BStr2Char(text, bytes, nullptr);
+  DataBinaryConversion2(target, bytes);
+}
+
+void CPrinterBase::DataBinaryConversion2(PrinterBuffer& target, const std::string& bytes) {
+  const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+  const size_t size = bytes.size();
+  switch (binaryConversion_) {
+    case OPOS_BC_NIBBLE:
+      for (size_t i = 0; i + 1 < size; i += 2) {
+        if (data[i] == 0 || data[i + 1] == 0) break;
+        target.Append(static_cast<BYTE>((data[i] << 4) | static_cast<BYTE>(data[i + 1] - 0x30)));
+      }
+      break;
+    case OPOS_BC_DECIMAL:
+      for (size_t i = 0; i + 2 < size; i += 3) {
+        char group[4] = {};
+        bool ended = false;
+        for (int k = 0; k < 3; ++k) {
+          const BYTE c = data[i + static_cast<size_t>(k)];
+          if (c == 0) ended = true;
+          group[k] = (c == 0x08 || c == 0x1B) ? '0' : static_cast<char>(c);
+        }
+        if (ended) break;
+        target.Append(static_cast<BYTE>(std::atoi(group)));
+      }
+      break;
+    default:
+      for (size_t i = 0; i < size && data[i] != 0; ++i) target.Append(data[i]);
+      break;
+  }
+}
+
+void CPrinterBase::InitOutBufferWithPMControl(PrinterBuffer& buffer, int mode) {
+  cmdHelper_->SelectPeripheral(buffer, 1);
+  cmdHelper_->SetJustification(buffer, 0);
+  cmdHelper_->SetLeftMargin(buffer, 0);
+  cmdHelper_->SetUpsideDown(buffer, 0);
+  // The code page goes with the pending settings, in front of the whole job.
+  cmdHelper_->SelectCodePage(pendingSettingsBuffer_, characterSet_);
+  cmdHelper_->SetPrintMode(buffer, recLineChars_ == 64, 0, 0, 0, 0);
+  cmdHelper_->SetSmoothing(buffer, recLetterQuality_);
+  cmdHelper_->SetLineSpacing(buffer, GetRecLineSpacing());
+  if (mode == 1) {
+    buffer.Append(0x0A);
+    cmdHelper_->SelectPageMode(buffer);
+  }
+}
+
+void CPrinterBase::set_printerSettings(PrinterBuffer& buffer) {
+  if (!cmdHelper_) return;
+  if (rotate180Toggled_) cmdHelper_->SetUpsideDown(pendingSettingsBuffer_, rotate180_);
+  if (characterSetChanged_) {
+    cmdHelper_->SelectCodePage(pendingSettingsBuffer_, characterSet_);
+    characterSetChanged_ = 0;
+  }
+  if (fontChanged_) {
+    cmdHelper_->SelectCharacterFont(pendingSettingsBuffer_, recLineChars_ == 64 ? 1 : 0);
+    fontChanged_ = 0;
+  }
+  if (lineSpacingChanged_) {
+    cmdHelper_->SetLineSpacing(pendingSettingsBuffer_, GetRecLineSpacing());
+    lineSpacingChanged_ = 0;
+  }
+  if (lineWidthChanged_) {
+    if (recLineWidth_ > printWidth_) recLineWidth_ = printWidth_;
+    cmdHelper_->SetPrintAreaWidth(pendingSettingsBuffer_, recLineWidth_ & 0xFFFF);
+    lineWidthChanged_ = 0;
+  }
+  if (letterQualityChanged_) {
+    cmdHelper_->SetSmoothing(pendingSettingsBuffer_, recLetterQuality_);
+    letterQualityChanged_ = 0;
+  }
+  if (!pendingSettingsBuffer_.IsEmpty()) {
+    buffer.InsertBytes(buffer.Data(), pendingSettingsBuffer_.Data(),
+                       pendingSettingsBuffer_.Data() + pendingSettingsBuffer_.Size());
+    pendingSettingsBuffer_.Clear();
+  }
+}
+
+LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG* result) {
+  if (IsDirectSend() && !asyncMode_ && worker_ && worker_->GetQueueCount() != 0)
+    return StoreResult(*this, OPOS_E_BUSY, result);
+  if (!asyncMode_) {
+    if (lastStatus_.coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
+    if (lastStatus_.paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
+  }
+  SetRC(0);
+  conversionBuffer_.Clear();
+  DataBinaryConversion(conversionBuffer_, data);
+  formatOutputBuffer_.Clear();
+  FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
+
+  if (PrinterBuffer* deferred = CurrentPrinterBuffer()) {
+    if (transaction_ && !rotateRight90_ && !rotateLeft90_ && !pageMode_) {
+      cmdHelper_->SetJustification(*deferred, 0);
+      cmdHelper_->SetLeftMargin(*deferred, 0);
+      cmdHelper_->SetPrintMode(*deferred, 0, 0, 0, 0, 0);
+    }
+    deferred->AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size());
+    return StoreResult(*this, 0, result);
+  }
+  sendBuffer_.Clear();
+  InitOutBufferInStandardMode(sendBuffer_);
+  sendBuffer_.AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size());
+  return StoreResult(*this, Send(sendBuffer_, false), result);
+}
+
+LONG CPrinterBase::PrintImmediate(LONG /*station*/, const std::wstring& data, LONG* result) {
+  if (!asyncMode_) {
+    if (lastStatus_.coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
+    if (lastStatus_.paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
+  }
+  UINT codePage = 0;
+  std::string bytes;
+  BStr2Char(data, bytes, &codePage);
+  conversionBuffer_.Clear();
+  DataBinaryConversion2(conversionBuffer_, bytes);
+  formatOutputBuffer_.Clear();
+  InitOutBufferInStandardMode(formatOutputBuffer_);
+  cmdHelper_->SelectCodePage(formatOutputBuffer_, binaryConversion_ ? 0 : static_cast<LONG>(codePage));
+  FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
+  return StoreResult(*this, Send(formatOutputBuffer_, false), result);
+}
+
+LONG CPrinterBase::printImmediate(const std::string& text) {
+  conversionBuffer_.Clear();
+  conversionBuffer_.AppendBytes(text.data(), static_cast<std::int32_t>(text.size()));
+  formatOutputBuffer_.Clear();
+  InitOutBufferInStandardMode(formatOutputBuffer_);
+  FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
+  return Send(formatOutputBuffer_, false);
+}
+
+LONG CPrinterBase::PrintTwoNormal(LONG, const std::wstring&, const std::wstring&, LONG* result) {
+  return StoreResult(*this, 300, result);  // only the receipt station exists
+}
+
+LONG CPrinterBase::TransactionPrint(LONG station, LONG control, LONG* result) {
+  if (station != PTR_S_RECEIPT) return StoreResult(*this, 300, result);
+  LONG code = 0;
+  if (control == PTR_TP_NORMAL && transaction_) {
+    LeaveLayoutModes();
+    if (!asyncMode_ && worker_ && worker_->GetQueueCount() != 0)
+      return StoreResult(*this, OPOS_E_BUSY, result);
+    code = Send(transactionBuffer_, false);
+    transactionBuffer_.Clear();
+    transaction_ = 0;
+  } else if (control == PTR_TP_TRANSACTION && !transaction_) {
+    LeaveLayoutModes();
+    transactionBuffer_.Clear();
+    transaction_ = 1;
+    InitOutBufferInStandardMode(transactionBuffer_);
+  } else {
+    transaction_ = control == PTR_TP_TRANSACTION ? 1 : 0;
+  }
+  return StoreResult(*this, code, result);
+}
+
+// Page mode and rotation end with a transaction's boundaries; both come with page-mode
+// printing, so there is nothing to leave while they cannot be entered.
+void CPrinterBase::LeaveLayoutModes() {
+  pageMode_ = 0;
+  rotateRight90_ = rotateLeft90_ = 0;
+}
+
+LONG CPrinterBase::ValidateData(LONG station, const std::wstring& data, LONG* result) {
+  if (station != PTR_S_RECEIPT) {
+    // ResultCode is left alone; only the out result carries the verdict.
+    if (result) *result = OPOS_E_EXTENDED;
+    return 0;
+  }
+  conversionBuffer_.Clear();
+  DataBinaryConversion(conversionBuffer_, data);
+  sendBuffer_.Clear();
+  const LONG code = FormatStringToOutBuffer(sendBuffer_, conversionBuffer_, 1);
+  sendBuffer_.Clear();
+  if (result) *result = code;
+  return 0;
+}
+
+LONG CPrinterBase::CutPaper(LONG percentage, LONG* result) {
+  if (!transaction_ && !asyncMode_ && worker_ && worker_->GetQueueCount() != 0)
+    return StoreResult(*this, OPOS_E_BUSY, result);
+  if (pageMode_ || percentage < 1 || percentage > 100 || !Capability(PIDXPtr_CapRecPapercut))
+    return StoreResult(*this, OPOS_E_ILLEGAL, result);
+  if (rotateRight90_ || rotateLeft90_) return StoreResult(*this, 0, result);
+  if (!asyncMode_) {
+    if (lastStatus_.coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
+    if (lastStatus_.paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
+  }
+  PrinterBuffer* target = CurrentPrinterBuffer();
+  if (!target) {
+    sendBuffer_.Clear();
+    target = &sendBuffer_;
+  }
+  if (percentage == 100) {
+    cmdHelper_->FeedAndFullCut(*target);
+  } else {
+    cmdHelper_->FeedAndPartialCut(*target);
+  }
+  return StoreResult(*this, IsDirectSend() ? Send(*target, false) : 0, result);
+}
+
+void CPrinterBase::Retry() {
+  if (opened_ && claimed_ && enabled_ && worker_) worker_->Resume();
+}
+
+}  // namespace Tesk::Printer
