@@ -36,6 +36,10 @@ struct PrinterFont {
   std::wstring characterSetList;
 };
 
+// Capability indexes past the last standard one (8563); this engine answers them too.
+constexpr LONG PIDXPtr_CapRecLineAndCurveText = 8564;  // PrintLine and PrintCurveText
+constexpr LONG PIDXPtr_CapModelExtension = 8565;       // set by the packet-framed model only
+
 class CPrinterBase {
  public:
   static constexpr int kMaxFonts = 10;
@@ -157,6 +161,21 @@ class CPrinterBase {
   LONG SetPropertyNumber(LONG index, LONG value, LONG* result);
   LONG GetPropertyString(LONG index, BSTR* value);
   LONG SetPropertyString(LONG index, const std::wstring& value, LONG* result);
+  LONG VerifyProperty(LONG index, const std::wstring& value, LONG flags);
+
+  // --- Units: printer dots <-> the current MapMode (an inch is 25.375 mm here) ------
+  LONG DOT2MapNumber_H(LONG dots) const;
+  LONG DOT2MapNumber_V(LONG dots) const;
+  LONG MapNumber2DOT_H(LONG value) const;
+  LONG MapNumber2DOT_V(LONG value) const;
+  LONG metric2MapNumber(LONG hundredthsMm) const;
+  LONG MapNumber2metric(LONG value) const;
+  LONG H2V(LONG dots) const;
+  LONG GetRecLineWidth() const { return DOT2MapNumber_H(recLineWidth_); }
+  // Page geometry the property setters check and apply.
+  LONG ValidatePageModePrintArea(LONG x, LONG y, LONG width, LONG height) const;
+  LONG SetPageModePrintDirection(LONG direction);
+  LONG SetRotation(LONG rotation);
 
   // --- Escape-sequence translation (EscapeSequences.cpp) ------------------------------
   // Appends the printer commands for OPOS print data (text with ESC | sequences) to out.
@@ -205,6 +224,13 @@ class CPrinterBase {
   void DisableDevice();
   void LeaveLayoutModes();
   void SetFont(int fontIndex);
+  // Property helpers (PrinterProperties.cpp).
+  LONG SetRecLineChars(LONG chars);
+  bool IsInCharacterSetList(LONG characterSet) const;
+  void RewritePageAreaTexts();
+  // Reads "x,y,width,height"; false when the text has fewer than three commas.
+  bool GetValueInPageModeAreaString(const std::wstring& text, LONG& x, LONG& y, LONG& width,
+                                    LONG& height) const;
   LONG Capability(LONG index) const;
   void SetCapability(LONG index, LONG value);
   // One status request and its 1-byte answer (the last byte that arrived).
@@ -293,6 +319,16 @@ class CPrinterBase {
   std::wstring recBitmapRotationList_ = L"0,R90,L90,180";
   std::wstring checkHealthText_;
   std::array<LONG, kLastCapabilityIndex - kFirstCapabilityIndex + 1> capabilities_{};
+  // Slip (8024..8034) and cartridge values: this printer has neither, they answer as set
+  // at construction.
+  std::array<LONG, 11> slipValues_{};
+  LONG cartridgeNotify_ = 0;
+  LONG jrnCartridgeState_ = 0x10000000;  // PTR_CART_UNKNOWN
+  LONG jrnCurrentCartridge_ = 0, recCartridgeState_ = 0, recCurrentCartridge_ = 1;
+  LONG slpPrintSide_ = 0, slpCartridgeState_ = 0, slpCurrentCartridge_ = 0;
+  LONG mapCharacterSet_ = 0;
+  int printAreaPending_ = 0;  // PageModePrintArea must be sent before the next page text
+  int rotateBarcodes_ = 0, rotateBitmaps_ = 0;
 
   // Output buffers
   PrinterBuffer pendingSettingsBuffer_{512, 32};

@@ -104,38 +104,7 @@ ZANTH_NOT_AVAILABLE(CheckHealth(LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(DirectIO(LONG, LONG*, std::wstring&, LONG* result))
 ZANTH_NOT_AVAILABLE(OpenDrawer(LONG* result))
 ZANTH_NOT_AVAILABLE(WaitForDrawerClose(LONG, LONG, LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(SetPropertyNumber(LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(SetPropertyString(LONG, const std::wstring&, LONG* result))
 
 #undef ZANTH_NOT_AVAILABLE
-
-// Until the property table is built, only the values the lifecycle keeps are answered.
-LONG CPrinterBase::GetPropertyNumber(LONG index, LONG* value) {
-  if (!value) return 0;
-  if (index >= kFirstCapabilityIndex && index <= kLastCapabilityIndex) {
-    *value = Capability(index);
-  } else if (index == PIDXPtr_CoverOpen) {
-    *value = lastStatus_.coverOpen ? 1 : 0;
-  } else if (index == PIDXPtr_RecEmpty) {
-    *value = lastStatus_.paperEnd ? 1 : 0;
-  } else if (index == PIDXPtr_RecNearEnd) {
-    *value = lastStatus_.nearEnd ? 1 : 0;
-  } else if (index == PIDXPtr_CharacterSet) {
-    *value = characterSet_;
-  } else if (index == PIDXPtr_RecLineChars) {
-    *value = recLineChars_;
-  }
-  return 0;
-}
-
-LONG CPrinterBase::GetPropertyString(LONG index, BSTR* value) {
-  if (!value) return 0;
-  if (index == PIDX_DeviceName) {
-    *value = SysAllocString(modelName_.c_str());
-  } else if (index == PIDXPtr_CharacterSetList) {
-    *value = SysAllocString(characterSetList_.c_str());
-  }
-  return 0;
-}
 
 }  // namespace Tesk::Printer
