@@ -105,7 +105,11 @@ LONG CPrinterBase::SetPageModePrintDirection(LONG direction) {
   if (direction < PTR_PD_LEFT_TO_RIGHT || direction > PTR_PD_TOP_TO_BOTTOM) return OPOS_E_ILLEGAL;
   pageModePrintDirection_ = direction;
   // Output being collected (rotation, page or transaction) turns with it from here on.
-  if (PrinterBuffer* collecting = CurrentPrinterBuffer(); collecting && cmdHelper_) {
+  PrinterBuffer* collecting = (rotateRight90_ || rotateLeft90_) ? &rotationBuffers_[0]
+                              : pageMode_                       ? &pageModeBuffer_
+                              : transaction_                    ? &transactionBuffer_
+                                                                : nullptr;
+  if (collecting && cmdHelper_) {
     cmdHelper_->SetPageDirection(*collecting, static_cast<int>(direction - 1));
     cmdHelper_->SetLineSpacing(*collecting, GetRecLineSpacing());
   }
