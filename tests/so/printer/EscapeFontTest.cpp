@@ -26,6 +26,8 @@ const FontChoice kFontChoices[] = {
     {-3, 0xFF},  //
 };
 
+void PrintTo(const FontChoice& f, std::ostream* os) { *os << f.lineChars << " chars"; }
+
 class SelectFontTest : public ::testing::TestWithParam<FontChoice> {};
 
 TEST_P(SelectFontTest, ChoosesTheWidestFittingFont) {
@@ -58,6 +60,8 @@ const Metrics kMetrics[] = {
     {0, 48, 24, 30, 6},
     {1, 64, 17, 21, 9},
 };
+
+void PrintTo(const Metrics& m, std::ostream* os) { *os << "font " << m.font; }
 
 class SetFontTest : public ::testing::TestWithParam<Metrics> {};
 
@@ -93,6 +97,10 @@ const ModeByte kModeBytes[] = {
     {0xB9, 0, 1, 1, 1, 1, 1},  // all of them
 };
 
+void PrintTo(const ModeByte& m, std::ostream* os) {
+  *os << "mode " << int{m.mode} << (m.doubleByte ? " double-byte" : "");
+}
+
 class ModeByteTest : public ::testing::TestWithParam<ModeByte> {};
 
 TEST_P(ModeByteTest, DecodesEachBit) {
@@ -121,13 +129,15 @@ struct Position {
 const Position kPositions[] = {
     {'r', 100, {0x1B, 0x24, 0xDC, 0x01}},  // ESC $ 476
     {'c', 100, {0x1B, 0x24, 0xEE, 0x00}},  // ESC $ 238
-    {'c', 101, {0x1B, 0x24, 0xEB, 0x00}},  // ESC $ 235: halves round down
+    {'c', 101, {0x1B, 0x24, 0xED, 0x00}},  // ESC $ 237: halves round down
     {'l', 100, {0x1B, 0x24, 0x00, 0x00}},  // ESC $ 0
     {'l', 900, {0x1B, 0x24, 0x00, 0x00}},  //
     {'r', 576, {}},                        // a full line stays where it is
     {'c', 900, {}},                        //
     {'N', 10, {}},                         // other letters place nothing
 };
+
+void PrintTo(const Position& p, std::ostream* os) { *os << p.letter << ' ' << p.width; }
 
 class SelectHPosTest : public ::testing::TestWithParam<Position> {};
 

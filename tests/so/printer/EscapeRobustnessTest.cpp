@@ -75,6 +75,8 @@ const Unterminated kUnterminated[] = {
     {"Nested", "\x1b|\x1b|\x1b|\x1b|"},
 };
 
+void PrintTo(const Unterminated& u, std::ostream* os) { *os << u.name; }
+
 class EscapeUnterminated : public ::testing::TestWithParam<Unterminated> {};
 
 TEST_P(EscapeUnterminated, EndsCleanlyWithinItsOutputBound) {

@@ -41,13 +41,17 @@ struct Case {
   LONG validateCode;  // what ValidateData would report
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 // Default receipt: font A 12 x 24 dots, 576-dot line, square dots, spacing 30.
 const Case kCases[] = {
     {"PlainText", "Hello", ToBytes("Hello"), kOk, kOk},
     {"EmphasisLeftOnIsReset", "\x1b|bCBold", Concat({kBoldOn, ToBytes("Bold"), kModeOff}), kOk,
      kOk},
-    {"EmphasisSwitchedOffNeedsNoReset", "\x1b|bCa\x1b|!bCb",
-     Concat({kBoldOn, ToBytes("a"), kBoldOff, ToBytes("b")}), kOk, kOk},
+    // Once switched on in a call, the reset is due even when the data switched it off.
+    {"EmphasisSwitchedOffStillReset", "\x1b|bCa\x1b|!bCb",
+     Concat({kBoldOn, ToBytes("a"), kBoldOff, ToBytes("b"), kModeOff}), kOk, kOk},
+    {"EmphasisOffAloneNeedsNoReset", "\x1b|!bCb", Concat({kBoldOff, ToBytes("b")}), kOk, kOk},
     // "x" is flushed at the split; the 2 doubled characters count 2 x 2 x 12 = 48 dots,
     // so the right-aligned segment starts at 576 - 48 = 528.
     {"DoubleWidthCountsTwice", "x\x1b|rA\x1b|2CAB",
@@ -220,6 +224,8 @@ struct BadBarcode {
   const char* name;
   std::string sequence;
 };
+
+void PrintTo(const BadBarcode& c, std::ostream* os) { *os << c.name; }
 
 const BadBarcode kBadBarcodes[] = {
     {"LastByteNotE", "\x1b|20Rs104h50w2a+5t-11d12x"},
