@@ -130,6 +130,12 @@ class EscapeTranslator {
 
   bool Rotated90() const { return e_.rotateRight90_ || e_.rotateLeft90_; }
   bool PageModeOrRotated90() const { return e_.pageMode_ || Rotated90(); }
+  // Lines run along the paper: rotated 90°, or a page printed bottom to top or top to
+  // bottom.
+  bool Sideways() const {
+    const LONG direction = e_.pageModePrintDirection_;
+    return Rotated90() || (e_.pageMode_ && (direction == 2 || direction == 4));
+  }
   // The printer's own font B when the receipt is set to it; attribute resets keep it.
   int ReceiptFontB() const { return e_.currentFont_ == 1 ? 1 : 0; }
 
@@ -190,7 +196,7 @@ class EscapeTranslator {
 void EscapeTranslator::StartCell(int fontIndex) {
   const PrinterFont& font = e_.fonts_[static_cast<size_t>(fontIndex)];
   const float ratio = e_.dotSizeV_ > 0 ? e_.dotSizeH_ / e_.dotSizeV_ : 1.0f;
-  if (Rotated90()) {
+  if (Sideways()) {
     charHeight_ = font.height;
     charWidth_ = static_cast<LONG>(font.width * ratio);
   } else {
@@ -355,7 +361,6 @@ EscapeTranslator::Step EscapeTranslator::HandleSequence(size_t& pos) {
     case 'T': accepted = Typeface(seq); break;
     default: break;
   }
-  if (validate_ && failedValidation_) return Step::kStop;
   if (!accepted) {
     const Step step = Reject(seq, next);
     pos = std::min(next, size_);
@@ -505,7 +510,7 @@ bool EscapeTranslator::Feed(const Sequence& seq) {
   }
   if (seq.letters == "u") {
     const LONG units = std::min(n, kMaxFeedUnits);
-    LONG dots = Rotated90() ? e_.MapNumber2DOT_H(units) : e_.MapNumber2DOT_V(units);
+    LONG dots = Sideways() ? e_.MapNumber2DOT_H(units) : e_.MapNumber2DOT_V(units);
     if (n > kMaxFeedUnits || dots > kMaxFeedDots) {
       unsupported_ = true;
       dots = std::min(dots, kMaxFeedDots);

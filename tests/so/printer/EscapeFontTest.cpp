@@ -79,6 +79,18 @@ TEST_P(SetFontTest, RecomputesReceiptMetrics) {
 
 INSTANTIATE_TEST_SUITE_P(Fonts, SetFontTest, ::testing::ValuesIn(kMetrics));
 
+TEST(SetFont, SidewaysLinesKeepTheirWidth) {
+  TranslatorEngine engine;
+  engine.SetPageMode(1);
+  engine.SetPageDirection(2);  // bottom to top: lines run along the paper
+  engine.UseFont(1);
+  EXPECT_EQ(engine.RecLineChars(), 48);
+  EXPECT_EQ(engine.RecLineHeight(), 17);
+  engine.SetPageDirection(1);
+  engine.UseFont(1);
+  EXPECT_EQ(engine.RecLineChars(), 64);
+}
+
 struct ModeByte {
   BYTE mode;
   int doubleByte;

@@ -314,6 +314,15 @@ TEST(EscapeModes, FeedDotsFollowVerticalPitch) {
   EXPECT_TRUE(SameBytes(out, {0x1B, 0x4A, 0xC8}));  // ESC J 200
 }
 
+TEST(EscapeModes, SidewaysFeedDotsFollowHorizontalPitch) {
+  TranslatorEngine engine;
+  engine.SetDotPitch(0.125f, 0.0625f);
+  engine.SetRotateRight90(1);  // the feed now runs across the printed lines
+  Bytes out;
+  EXPECT_EQ(engine.Translate("\x1b|100uF", false, &out), kOk);
+  EXPECT_TRUE(SameBytes(out, {0x1B, 0x4A, 0x64}));  // ESC J 100
+}
+
 TEST(EscapeModes, FontBCellOnTallDotsCountsNineDots) {
   TranslatorEngine engine;
   engine.SetDotPitch(0.125f, 0.0625f);

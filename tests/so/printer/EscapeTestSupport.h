@@ -65,6 +65,7 @@ class TranslatorEngine : public TestEngine {
 
   void SetPageMode(int on) { pageMode_ = on; }
   void SetRotateRight90(int on) { rotateRight90_ = on; }
+  void SetPageDirection(LONG direction) { pageModePrintDirection_ = direction; }
   void SetPapercut(int on) { SetCapability(PIDXPtr_CapRecPapercut, on); }
   void SetDotPitch(float horizontal, float vertical) {
     dotSizeH_ = horizontal;
