@@ -4,6 +4,9 @@
 #include <cstring>
 #include <cwctype>
 
+#include <locale.h>
+#include <wctype.h>
+
 namespace {
 
 // The byte length sits in the 32 bits just before the characters. The block starts
@@ -122,17 +125,28 @@ std::wstring FromUtf8(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Windows upper-cases all of Unicode when it compares names; towupper in the "C" locale
+// knows only ASCII, so the built-in C.UTF-8 locale is used when the C library has it.
+wint_t UpperChar(wchar_t c) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  const auto wc = static_cast<wint_t>(c);
+  return utf8 ? towupper_l(wc, utf8) : std::towupper(wc);
+}
+
+}  // namespace
+
 std::wstring ToUpper(std::wstring_view text) {
   std::wstring out(text);
-  for (auto& c : out) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  for (auto& c : out) c = static_cast<wchar_t>(UpperChar(c));
   return out;
 }
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i])))
-      return false;
+    if (a[i] != b[i] && UpperChar(a[i]) != UpperChar(b[i])) return false;
   }
   return true;
 }

@@ -92,6 +92,10 @@ struct RegistryKey {
   std::vector<RegistryValue> values;
 };
 
+// In parsed .reg text, "name"=- (delete the value) comes as a value of this type, and
+// a "[-path]" section (delete the key) as a key whose path starts with '-'.
+constexpr DWORD kRegDeleteValueMark = 0xFFFFFFFF;
+
 // Parses .reg text (UTF-8 or UTF-16LE with a BOM). Returns false with a message
 // (line number and reason) for text that is not a registry export.
 bool ParseRegFile(const std::string& bytes, std::vector<RegistryKey>& keys,

@@ -1,0 +1,161 @@
+// The virtual ESC/POS receipt printer: decodes what a host sends, keeps printer state,
+// answers status requests and draws the receipt.
+//
+// Typical end-to-end use:
+//
+//   zanth::sim::VirtualPrinter printer;                 // 576 dots, 180 dpi, font A 12x24
+//   zanth::sim::TcpServer server(printer, 0);           // Transports.h; port 0 = ephemeral
+//   ... point the service object at 127.0.0.1:server.Port() and print ...
+//   ASSERT_TRUE(printer.WaitForCuts(1, std::chrono::seconds(10)));
+//   auto log = printer.Log();                           // decoded commands, in order
+//   printer.SetCoverOpen(true);                         // ASB block goes out if enabled
+//   printer.WritePng("/tmp/receipt.png");
+//
+// Threads: every public method may be called from any thread. Feed() is normally called by
+// a transport thread. Callbacks (reply notifier, cut listener) run on the thread that caused
+// them, without the printer's lock held, so they may call back into the printer.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/Decoder.h"
+#include "sim/Image.h"
+
+namespace zanth::sim {
+
+// Answers to GS I n. Numbers 1..3 answer one byte; 65..69 answer "_" text NUL.
+struct PrinterIds {
+  std::uint8_t modelId = 0x20;      // GS I 1
+  std::uint8_t typeId = 0x02;       // GS I 2: bit 1 = autocutter fitted
+  std::uint8_t romVersion = 0x40;   // GS I 3
+  std::string firmware = "1.00";    // GS I 65
+  std::string maker = "Orvane";     // GS I 66
+  std::string model = "KR-11";      // GS I 67
+  std::string serial = "SIM00001";  // GS I 68
+  std::string fontInfo = "ANK";     // GS I 69
+};
+
+struct PrinterConfig {
+  int paperWidthDots = 576;         // 80 mm paper at the printer's dot pitch
+  int dpi = 180;                    // dot pitch, recorded in logs only
+  int fontAWidth = 12, fontAHeight = 24;
+  int fontBWidth = 9, fontBHeight = 17;
+  int defaultLineSpacing = 30;      // ESC 2: 1/6 inch at 180 dpi
+  int pageAreaHeight = 1000;        // page-mode area height after ESC L
+  bool packetFraming = false;       // the second model: data arrives in AA len data xor BB packets
+  bool drawerOpenSensorHigh = true; // drawer open reads as sensor bit 1 (DLE EOT 1 bit 2, GS r 2 bit 0)
+  bool pulseOpensDrawer = true;     // ESC p / DLE DC4 1 open the drawer (a test closes it)
+  std::string fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+  PrinterIds ids;
+};
+
+// Conditions a test or the command line can set at any time.
+struct PrinterState {
+  bool coverOpen = false;
+  bool paperEnd = false;
+  bool paperNearEnd = false;
+  bool drawerOpen = false;
+  bool offline = false;  // off-line by request; cover open and paper end also put it off-line
+  bool silent = false;   // answers nothing at all (a printer that cannot talk back)
+  bool operator==(const PrinterState&) const = default;
+};
+
+// Packet acknowledgements of the second model. Every well-formed packet is answered with
+// kPacketAck, a packet with a bad checksum or end byte with kPacketNak, except that a packet
+// whose commands answer by themselves (DLE EOT, GS r, GS I) is answered by those bytes alone,
+// so a one-byte status read gets the status byte.
+inline const Bytes kPacketAck = {0xAA, 0x01, 0x06, 0x06, 0xBB};
+inline const Bytes kPacketNak = {0xAA, 0x01, 0x15, 0x15, 0xBB};
+
+class VirtualPrinter {
+ public:
+  explicit VirtualPrinter(PrinterConfig config = {});
+  ~VirtualPrinter();
+  VirtualPrinter(const VirtualPrinter&) = delete;
+  VirtualPrinter& operator=(const VirtualPrinter&) = delete;
+
+  const PrinterConfig& Config() const { return config_; }
+
+  // --- input and replies ---
+  // Bytes from the host, in order; any split is fine.
+  void Feed(const std::uint8_t* data, std::size_t size);
+  void Feed(const Bytes& data) { Feed(data.data(), data.size()); }
+  void Feed(std::string_view data) { Feed(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()); }
+  // Ends the stream (connection closed): a command cut short is logged as "Truncated".
+  void EndOfStream();
+  // Takes every reply byte queued since the last call (status, ids, ASB blocks, acks).
+  Bytes TakeReplies();
+  // Discards queued replies (a transport does this when a new connection starts).
+  void ClearReplies();
+  // Called whenever replies were queued (from Feed or a state change). Keep it short.
+  void SetReplyNotifier(std::function<void()> notifier);
+
+  // --- state ---
+  void SetState(const PrinterState& state);
+  PrinterState State() const;
+  void SetCoverOpen(bool on);
+  void SetPaperEnd(bool on);
+  void SetPaperNearEnd(bool on);
+  void SetDrawerOpen(bool on);
+  void SetOffline(bool on);
+  void SetSilent(bool on);
+  void SetIds(const PrinterIds& ids);
+  // Text form used by the command line: "cover open|closed", "paper end|ok|near-end",
+  // "drawer open|closed", "offline", "online", "silent on|off". False with a reason otherwise.
+  bool ApplyStateCommand(std::string_view line, std::string* error = nullptr);
+  // Automatic status back mask last set with GS a (0 = off).
+  int AsbMask() const;
+  // The 4-byte block the printer would send now, and the single-byte answers.
+  Bytes AsbBlock() const;
+  std::uint8_t RealTimeStatusByte(int n) const;     // DLE EOT n, n = 1..4
+  std::uint8_t TransmitStatusByte(int n) const;     // GS r n, n = 1 or 2
+
+  // --- observation ---
+  std::vector<Command> Log() const;                 // everything decoded so far, in order
+  std::vector<Command> LogOf(std::string_view op) const;
+  std::size_t BytesReceived() const;
+  int CutCount() const;
+  int PulseCount() const;
+  int BeepCount() const;
+  void ClearLog();
+
+  // Waits until pred() is true or the time-out passes; pred is re-checked after every change
+  // and at least every 20 ms. pred may call any accessor of this printer.
+  bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeout);
+  bool WaitForCuts(int count, std::chrono::milliseconds timeout);
+  bool WaitForBytes(std::size_t count, std::chrono::milliseconds timeout);
+  bool WaitForOp(std::string_view op, std::chrono::milliseconds timeout);  // op logged at least once
+
+  // --- rendering ---
+  // The receipt so far: every cut-off page (each ending in a dashed cut mark) followed by the
+  // paper printed since the last cut. Width is the paper width.
+  Image ReceiptImage() const;
+  std::vector<Image> Pages() const;                 // one image per cut, in order
+  Image CurrentPage() const;                        // printed since the last cut
+  bool WritePng(const std::string& path, std::string* error = nullptr) const;
+  // Called after each cut with its index (0-based) and the page; the command line writes PNGs.
+  void SetCutListener(std::function<void(int, const Image&)> listener);
+
+ private:
+  struct Machine;
+  void Notify(bool replies, std::vector<std::pair<int, Image>> cuts);
+
+  PrinterConfig config_;
+  mutable std::mutex mutex_;
+  std::unique_ptr<Machine> machine_;
+  std::function<void()> replyNotifier_;
+  std::function<void(int, const Image&)> cutListener_;
+  std::mutex waitMutex_;
+  std::condition_variable changed_;
+  std::uint64_t generation_ = 0;  // guarded by waitMutex_
+};
+
+}  // namespace zanth::sim

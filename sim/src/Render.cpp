@@ -1,0 +1,412 @@
+// Drawing helpers: image operations, TrueType glyphs, zint symbols and the PNG writer.
+#include "Render.h"
+
+#include <iconv.h>
+#include <png.h>
+#include <zint.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+#define STB_TRUETYPE_IMPLEMENTATION
+#define STBTT_STATIC
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#endif
+#include <stb/stb_truetype.h>
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace zanth::sim {
+
+int Image::CountBlack(int x0, int y0, int x1, int y1) const {
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, width);
+  y1 = std::min(y1, height);
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += dots[std::size_t(y) * width + x] != 0;
+  return n;
+}
+
+bool Image::BlackBounds(int& x0, int& y0, int& x1, int& y1) const {
+  x0 = width;
+  y0 = height;
+  x1 = -1;
+  y1 = -1;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (dots[std::size_t(y) * width + x]) {
+        x0 = std::min(x0, x);
+        y0 = std::min(y0, y);
+        x1 = std::max(x1, x);
+        y1 = std::max(y1, y);
+      }
+  if (x1 < 0) return false;
+  ++x1;
+  ++y1;
+  return true;
+}
+
+bool WritePng(const Image& image, const std::string& path, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (image.Empty()) return fail("empty image");
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return fail("cannot create " + path + ": " + std::strerror(errno));
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_write_struct(&png, nullptr);
+    std::fclose(file);
+    return fail("libpng initialisation failed");
+  }
+  std::vector<png_byte> row(std::size_t(image.width));
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return fail("libpng failed writing " + path);
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8, PNG_COLOR_TYPE_GRAY,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) row[std::size_t(x)] = image.dots[std::size_t(y) * image.width + x] ? 0 : 255;
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  if (std::fclose(file) != 0) return fail("cannot finish " + path);
+  return true;
+}
+
+namespace render {
+
+void Blit(Image& dst, const Image& src, int x, int y) {
+  for (int sy = 0; sy < src.height; ++sy) {
+    int dy = y + sy;
+    if (dy < 0 || dy >= dst.height) continue;
+    for (int sx = 0; sx < src.width; ++sx) {
+      int dx = x + sx;
+      if (dx < 0 || dx >= dst.width) continue;
+      if (src.dots[std::size_t(sy) * src.width + sx]) dst.dots[std::size_t(dy) * dst.width + dx] = 1;
+    }
+  }
+}
+
+Image Scale(const Image& src, int sx, int sy) {
+  sx = std::clamp(sx, 1, 8);
+  sy = std::clamp(sy, 1, 8);
+  if (sx == 1 && sy == 1) return src;
+  Image out(src.width * sx, src.height * sy);
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) out.dots[std::size_t(y) * out.width + x] = src.dots[std::size_t(y / sy) * src.width + x / sx];
+  return out;
+}
+
+Image Rotate180(const Image& src) {
+  Image out(src.width, src.height);
+  for (int y = 0; y < src.height; ++y)
+    for (int x = 0; x < src.width; ++x)
+      out.dots[std::size_t(src.height - 1 - y) * out.width + (src.width - 1 - x)] = src.dots[std::size_t(y) * src.width + x];
+  return out;
+}
+
+Image RotateCw(const Image& src) {
+  Image out(src.height, src.width);
+  for (int y = 0; y < src.height; ++y)
+    for (int x = 0; x < src.width; ++x)
+      out.dots[std::size_t(x) * out.width + (src.height - 1 - y)] = src.dots[std::size_t(y) * src.width + x];
+  return out;
+}
+
+Image RotateCcw(const Image& src) {
+  Image out(src.height, src.width);
+  for (int y = 0; y < src.height; ++y)
+    for (int x = 0; x < src.width; ++x)
+      out.dots[std::size_t(src.width - 1 - x) * out.width + y] = src.dots[std::size_t(y) * src.width + x];
+  return out;
+}
+
+void Invert(Image& image) {
+  for (auto& d : image.dots) d = d ? 0 : 1;
+}
+
+Image FromRaster(const std::uint8_t* data, std::size_t size, int widthDots, int height) {
+  Image out(widthDots, height);
+  std::size_t rowBytes = std::size_t(widthDots + 7) / 8;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < widthDots; ++x) {
+      std::size_t i = std::size_t(y) * rowBytes + std::size_t(x) / 8;
+      if (i < size && (data[i] & (0x80 >> (x % 8)))) out.Set(x, y);
+    }
+  return out;
+}
+
+Image FromColumns(const std::uint8_t* data, std::size_t size, int columns, int bytesPerColumn) {
+  Image out(columns, bytesPerColumn * 8);
+  for (int x = 0; x < columns; ++x)
+    for (int b = 0; b < bytesPerColumn; ++b) {
+      std::size_t i = std::size_t(x) * bytesPerColumn + b;
+      if (i >= size) continue;
+      for (int bit = 0; bit < 8; ++bit)
+        if (data[i] & (0x80 >> bit)) out.Set(x, b * 8 + bit);
+    }
+  return out;
+}
+
+struct GlyphSource::Font {
+  stbtt_fontinfo info;
+};
+
+GlyphSource::GlyphSource(const std::string& fontPath) {
+  std::ifstream in(fontPath, std::ios::binary);
+  if (!in) return;
+  fontData_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (fontData_.empty()) return;
+  auto font = std::make_unique<Font>();
+  int offset = stbtt_GetFontOffsetForIndex(fontData_.data(), 0);
+  if (offset < 0 || !stbtt_InitFont(&font->info, fontData_.data(), offset)) return;
+  font_ = std::move(font);
+}
+
+GlyphSource::~GlyphSource() = default;
+
+const Image& GlyphSource::Glyph(char32_t cp, int w, int h) {
+  auto key = std::make_tuple(cp, w, h);
+  auto it = cache_.find(key);
+  if (it != cache_.end()) return it->second;
+  Image cell(w, h);
+  if (cp > 0x20 && w > 1 && h > 1) {
+    if (!font_) {
+      // No font: a box that marks the character's place.
+      for (int x = 1; x < w - 1; ++x) cell.Set(x, 2), cell.Set(x, h - 3);
+      for (int y = 2; y < h - 2; ++y) cell.Set(1, y), cell.Set(w - 2, y);
+    } else {
+      const stbtt_fontinfo* f = &font_->info;
+      int glyph = stbtt_FindGlyphIndex(f, int(cp));
+      if (glyph == 0) glyph = stbtt_FindGlyphIndex(f, '?');
+      int ascent = 0, descent = 0, gap = 0, advance = 0, lsb = 0;
+      stbtt_GetFontVMetrics(f, &ascent, &descent, &gap);
+      stbtt_GetGlyphHMetrics(f, glyph, &advance, &lsb);
+      float scale = std::min(float(h) / float(ascent - descent), advance > 0 ? float(w) / float(advance) : 1.0f);
+      int x0, y0, x1, y1;
+      stbtt_GetGlyphBitmapBox(f, glyph, scale, scale, &x0, &y0, &x1, &y1);
+      int bw = x1 - x0, bh = y1 - y0;
+      if (bw > 0 && bh > 0 && bw < 4096 && bh < 4096) {
+        std::vector<unsigned char> gray(std::size_t(bw) * bh);
+        stbtt_MakeGlyphBitmap(f, gray.data(), bw, bh, bw, scale, scale, glyph);
+        float fontHeight = float(ascent - descent) * scale;
+        int top = int(std::lround((float(h) - fontHeight) / 2.0f));
+        int baseline = top + int(std::lround(float(ascent) * scale));
+        int left = int(std::lround((float(w) - float(advance) * scale) / 2.0f));
+        for (int y = 0; y < bh; ++y)
+          for (int x = 0; x < bw; ++x)
+            if (gray[std::size_t(y) * bw + x] >= 110) cell.Set(left + x0 + x, baseline + y0 + y);
+      }
+    }
+  }
+  return cache_.emplace(key, std::move(cell)).first->second;
+}
+
+namespace {
+
+const char* CodeTableCharset(int table) {
+  switch (table) {
+    case 0: return "CP437";
+    case 2: return "CP850";
+    case 3: return "CP860";
+    case 4: return "CP863";
+    case 5: return "CP865";
+    case 16: return "CP1252";
+    case 17: return "CP866";
+    case 18: return "CP852";
+    case 19: return "CP858";
+    case 37: return "CP864";
+    case 50: return "CP1256";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+char32_t DecodeCodeTable(int table, std::uint8_t byte) {
+  if (byte < 0x80) return byte;
+  static std::mutex mutex;
+  static std::map<int, std::array<char32_t, 128>> tables;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto it = tables.find(table);
+  if (it == tables.end()) {
+    std::array<char32_t, 128> map;
+    map.fill(U'?');
+    if (const char* charset = CodeTableCharset(table)) {
+      iconv_t cd = iconv_open("UTF-32LE", charset);
+      if (cd != iconv_t(-1)) {
+        for (int b = 0x80; b < 0x100; ++b) {
+          char in = char(b);
+          std::uint8_t outBytes[8] = {};
+          char* inp = &in;
+          char* outp = reinterpret_cast<char*>(outBytes);
+          std::size_t inLeft = 1, outLeft = sizeof outBytes;
+          iconv(cd, nullptr, nullptr, nullptr, nullptr);
+          if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != std::size_t(-1) && outLeft <= 4)
+            map[std::size_t(b - 0x80)] = char32_t(outBytes[0] | (outBytes[1] << 8) | (outBytes[2] << 16) | (outBytes[3] << 24));
+        }
+        iconv_close(cd);
+      }
+    }
+    it = tables.emplace(table, map).first;
+  }
+  return it->second[std::size_t(byte - 0x80)];
+}
+
+namespace {
+
+// Owns a zint symbol for one encode.
+struct Symbol {
+  zint_symbol* s = ZBarcode_Create();
+  ~Symbol() {
+    if (s) ZBarcode_Delete(s);
+  }
+};
+
+bool ModuleSet(const zint_symbol* s, int row, int col) {
+  return (s->encoded_data[row][col >> 3] >> (col & 7)) & 1;
+}
+
+// Draws every module of an encoded symbol as mw x rowHeight dots.
+Image DrawModules(const zint_symbol* s, int mw, int rowHeight) {
+  int rows = std::clamp(s->rows, 0, 200), cols = std::clamp(s->width, 0, 1152);
+  Image out(cols * mw, rows * rowHeight);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c)
+      if (ModuleSet(s, r, c))
+        for (int y = 0; y < rowHeight; ++y)
+          for (int x = 0; x < mw; ++x) out.Set(c * mw + x, r * rowHeight + y);
+  return out;
+}
+
+bool Encode(Symbol& sym, const std::string& data, std::string* error) {
+  if (!sym.s) {
+    if (error) *error = "zint could not allocate a symbol";
+    return false;
+  }
+  if (data.empty()) {
+    if (error) *error = "no data";
+    return false;
+  }
+  int rc = ZBarcode_Encode(sym.s, reinterpret_cast<const unsigned char*>(data.data()), int(data.size()));
+  if (rc >= ZINT_ERROR) {
+    if (error) *error = std::string("zint: ") + sym.s->errtxt;
+    return false;
+  }
+  return true;
+}
+
+bool AllDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Code 128 data in the printer's notation: "{A", "{B", "{C" select a code set, in set C each
+// byte is a pair of digits, "{1".."{4" are function characters, "{S" a shift, "{{" a brace.
+std::string DecodeCode128(const std::vector<std::uint8_t>& data) {
+  std::string out;
+  char set = 'B';
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    std::uint8_t b = data[i];
+    if (b == '{' && i + 1 < data.size()) {
+      std::uint8_t s = data[++i];
+      if (s == 'A' || s == 'B' || s == 'C') set = char(s);
+      else if (s == '{') out += '{';
+      continue;
+    }
+    if (set == 'C') {
+      if (b < 100) {
+        out += char('0' + b / 10);
+        out += char('0' + b % 10);
+      }
+    } else {
+      out += char(b);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string BarcodeText(int system, const std::vector<std::uint8_t>& data) {
+  if (system == 73) return DecodeCode128(data);
+  return std::string(data.begin(), data.end());
+}
+
+Image Barcode1D(int system, const std::vector<std::uint8_t>& data, int moduleWidth, int height, std::string* error) {
+  if (system >= 0 && system <= 6) system += 65;  // format 1 numbers map onto format 2
+  std::string text = BarcodeText(system, data);
+  Symbol sym;
+  if (!sym.s) return {};
+  int type = 0;
+  switch (system) {
+    case 65: type = BARCODE_UPCA; break;
+    case 66: type = BARCODE_UPCE; break;
+    case 67: type = text.size() == 13 ? BARCODE_EANX_CHK : BARCODE_EANX; break;
+    case 68: type = text.size() == 8 ? BARCODE_EANX_CHK : BARCODE_EANX; break;
+    case 69:
+      if (text.size() >= 2 && text.front() == '*' && text.back() == '*') text = text.substr(1, text.size() - 2);
+      type = BARCODE_CODE39;
+      break;
+    case 70: type = BARCODE_C25INTER; break;
+    case 71:
+      type = BARCODE_CODABAR;
+      if (!text.empty() && !std::isalpha(static_cast<unsigned char>(text.front()))) text = "A" + text + "A";
+      break;
+    case 72: type = BARCODE_CODE93; break;
+    case 75: type = AllDigits(text) ? BARCODE_DBAR_OMN : BARCODE_CODE128; break;
+    default: type = BARCODE_CODE128; break;  // 73, and GS1 forms drawn as plain Code 128
+  }
+  sym.s->symbology = type;
+  sym.s->input_mode = DATA_MODE;
+  if (!Encode(sym, text, error)) return {};
+  int rows = std::max(sym.s->rows, 1);
+  int rowHeight = std::max(1, std::clamp(height, 1, 2000) / rows);
+  return DrawModules(sym.s, std::clamp(moduleWidth, 1, 8), rowHeight);
+}
+
+Image QrCode(const std::vector<std::uint8_t>& data, const QrParams& params, std::string* error) {
+  Symbol sym;
+  if (!sym.s) return {};
+  sym.s->symbology = BARCODE_QRCODE;
+  sym.s->input_mode = DATA_MODE;
+  int ec = params.errorCorrection;
+  if (ec >= 48 && ec <= 51) sym.s->option_1 = ec - 47;
+  if (!Encode(sym, std::string(data.begin(), data.end()), error)) return {};
+  int m = std::clamp(params.moduleSize, 1, 16);
+  return DrawModules(sym.s, m, m);
+}
+
+Image Pdf417(const std::vector<std::uint8_t>& data, const Pdf417Params& params, std::string* error) {
+  Symbol sym;
+  if (!sym.s) return {};
+  sym.s->symbology = params.truncated ? BARCODE_PDF417COMP : BARCODE_PDF417;
+  sym.s->input_mode = DATA_MODE;
+  if (params.errorLevel >= 0 && params.errorLevel <= 8) sym.s->option_1 = params.errorLevel;
+  if (params.columns >= 1 && params.columns <= 30) sym.s->option_2 = params.columns;
+  if (!Encode(sym, std::string(data.begin(), data.end()), error)) return {};
+  int mw = std::clamp(params.moduleWidth, 1, 8);
+  return DrawModules(sym.s, mw, mw * std::clamp(params.rowHeight, 1, 8));
+}
+
+}  // namespace render
+}  // namespace zanth::sim

@@ -1,0 +1,365 @@
+// Transports of the virtual printer: each thread polls its endpoint and a wake-up eventfd.
+#include "sim/Transports.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace zanth::sim {
+
+struct Waker {
+  int fd;
+  Waker() : fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  }
+  ~Waker() { ::close(fd); }
+  void Wake() const {
+    std::uint64_t one = 1;
+    ssize_t n = ::write(fd, &one, sizeof one);
+    (void)n;  // a full counter already means "wake up"
+  }
+  void Drain() const {
+    std::uint64_t value;
+    ssize_t n = ::read(fd, &value, sizeof value);
+    (void)n;
+  }
+};
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
+
+
+// Writes all of data, waiting up to a second per stall; false when the peer is gone or stuck.
+bool WriteAll(int fd, const Bytes& data, bool socket) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = socket ? ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL)
+                       : ::write(fd, data.data() + done, data.size() - done);
+    if (n > 0) {
+      done += std::size_t(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, 1000) <= 0) return false;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+void SetNonBlocking(int fd) {
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+// ---------------- TCP ----------------
+
+TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port) : printer_(printer) {
+  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listenFd_ < 0) Fail("socket");
+  int yes = 1;
+  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(port);
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
+    int e = errno;
+    CloseFd(listenFd_);
+    errno = e;
+    Fail("bind 127.0.0.1:" + std::to_string(port));
+  }
+  if (::listen(listenFd_, 8) < 0) Fail("listen");
+  socklen_t len = sizeof addr;
+  ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+  port_ = ntohs(addr.sin_port);
+  SetNonBlocking(listenFd_);
+  waker_ = std::make_shared<Waker>();
+  printer_.SetReplyNotifier([w = waker_] { w->Wake(); });
+  thread_ = std::thread([this] { Run(); });
+}
+
+TcpServer::~TcpServer() {
+  Stop();
+  CloseFd(listenFd_);
+}
+
+void TcpServer::Stop() {
+  if (stop_.exchange(true)) return;
+  printer_.SetReplyNotifier(nullptr);
+  waker_->Wake();
+  if (thread_.joinable()) thread_.join();
+}
+
+void TcpServer::DropConnection() {
+  drop_ = true;
+  waker_->Wake();
+}
+
+void TcpServer::Run() {
+  int conn = -1;
+  std::uint8_t buf[4096];
+  auto close = [&] {
+    if (conn < 0) return;
+    CloseFd(conn);
+    connected_ = false;
+    printer_.EndOfStream();
+  };
+  while (!stop_) {
+    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {conn >= 0 ? conn : listenFd_, POLLIN, 0}};
+    int r = ::poll(fds, 2, 200);
+    if (r < 0 && errno != EINTR) break;
+    if (fds[0].revents & POLLIN) waker_->Drain();
+    if (stop_) break;
+    if (drop_.exchange(false) && conn >= 0) {
+      // An abortive close, as a printer losing power would look to the host.
+      linger hard{1, 0};
+      ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+      close();
+      continue;
+    }
+    if (conn < 0) {
+      if (fds[1].revents & POLLIN) {
+        conn = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (conn >= 0) {
+          int yes = 1;
+          ::setsockopt(conn, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+          printer_.ClearReplies();
+          ++accepted_;
+          connected_ = true;
+        }
+      }
+      continue;
+    }
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+      ssize_t n = ::recv(conn, buf, sizeof buf, 0);
+      if (n > 0) {
+        printer_.Feed(buf, std::size_t(n));
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        close();
+        continue;
+      }
+    }
+    Bytes out = printer_.TakeReplies();
+    if (!out.empty() && !WriteAll(conn, out, true)) close();
+  }
+  close();
+}
+
+// ---------------- pseudo-terminal ----------------
+
+PtyTransport::PtyTransport(VirtualPrinter& printer) : printer_(printer) {
+  masterFd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (masterFd_ < 0) Fail("posix_openpt");
+  if (::grantpt(masterFd_) < 0 || ::unlockpt(masterFd_) < 0) Fail("unlockpt");
+  char name[128];
+  if (::ptsname_r(masterFd_, name, sizeof name) != 0) Fail("ptsname_r");
+  slavePath_ = name;
+  slaveFd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (slaveFd_ < 0) Fail("open " + slavePath_);
+  // Raw, without echo: an echoing line discipline would hand the printer its own replies.
+  termios tio{};
+  if (::tcgetattr(slaveFd_, &tio) == 0) {
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slaveFd_, TCSANOW, &tio);
+  }
+  SetNonBlocking(masterFd_);
+  waker_ = std::make_shared<Waker>();
+  printer_.SetReplyNotifier([w = waker_] { w->Wake(); });
+  thread_ = std::thread([this] { Run(); });
+}
+
+PtyTransport::~PtyTransport() {
+  Stop();
+  CloseFd(slaveFd_);
+  CloseFd(masterFd_);
+}
+
+void PtyTransport::Stop() {
+  if (stop_.exchange(true)) return;
+  printer_.SetReplyNotifier(nullptr);
+  waker_->Wake();
+  if (thread_.joinable()) thread_.join();
+}
+
+void PtyTransport::Run() {
+  std::uint8_t buf[4096];
+  while (!stop_) {
+    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {masterFd_, POLLIN, 0}};
+    int r = ::poll(fds, 2, 200);
+    if (r < 0 && errno != EINTR) break;
+    if (fds[0].revents & POLLIN) waker_->Drain();
+    if (fds[1].revents & POLLIN) {
+      ssize_t n = ::read(masterFd_, buf, sizeof buf);
+      if (n > 0) printer_.Feed(buf, std::size_t(n));
+    }
+    Bytes out = printer_.TakeReplies();
+    if (!out.empty()) WriteAll(masterFd_, out, false);
+  }
+}
+
+// ---------------- file pair ----------------
+
+FilePairTransport::FilePairTransport(VirtualPrinter& printer, std::string outputPath, std::string inputPath, Kind kind)
+    : printer_(printer), outputPath_(std::move(outputPath)), inputPath_(std::move(inputPath)), kind_(kind) {
+  auto make = [&](const std::string& path) {
+    if (path.empty()) return;
+    ::unlink(path.c_str());
+    if (kind_ == Kind::Fifo) {
+      if (::mkfifo(path.c_str(), 0666) < 0) Fail("mkfifo " + path);
+    } else {
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      if (fd < 0) Fail("create " + path);
+      ::close(fd);
+    }
+  };
+  make(outputPath_);
+  make(inputPath_);
+  // Read-write opens of a FIFO never block and never see end-of-file when the host closes.
+  readFd_ = ::open(outputPath_.c_str(), (kind_ == Kind::Fifo ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
+  if (readFd_ < 0) Fail("open " + outputPath_);
+  if (!inputPath_.empty()) {
+    replyFd_ = ::open(inputPath_.c_str(), (kind_ == Kind::Fifo ? O_RDWR : (O_WRONLY | O_APPEND)) | O_CLOEXEC | O_NONBLOCK);
+    if (replyFd_ < 0) Fail("open " + inputPath_);
+  }
+  waker_ = std::make_shared<Waker>();
+  printer_.SetReplyNotifier([w = waker_] { w->Wake(); });
+  thread_ = std::thread([this] { Run(); });
+}
+
+FilePairTransport::~FilePairTransport() {
+  Stop();
+  CloseFd(readFd_);
+  CloseFd(replyFd_);
+}
+
+void FilePairTransport::Stop() {
+  if (stop_.exchange(true)) return;
+  printer_.SetReplyNotifier(nullptr);
+  waker_->Wake();
+  if (thread_.joinable()) thread_.join();
+}
+
+void FilePairTransport::Run() {
+  std::uint8_t buf[4096];
+  off_t offset = 0;
+  while (!stop_) {
+    bool fifo = kind_ == Kind::Fifo;
+    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {readFd_, POLLIN, 0}};
+    // A regular file is always "readable": poll only the wake-up and look at the size.
+    int r = ::poll(fds, fifo ? 2 : 1, fifo ? 200 : 10);
+    if (r < 0 && errno != EINTR) break;
+    if (fds[0].revents & POLLIN) waker_->Drain();
+    if (fifo) {
+      if (fds[1].revents & POLLIN) {
+        ssize_t n = ::read(readFd_, buf, sizeof buf);
+        if (n > 0) printer_.Feed(buf, std::size_t(n));
+      }
+    } else {
+      struct stat st {};
+      if (::fstat(readFd_, &st) == 0) {
+        if (st.st_size < offset) offset = 0;  // the host truncated the file when it reopened it
+        while (offset < st.st_size) {
+          ssize_t n = ::pread(readFd_, buf, sizeof buf, offset);
+          if (n <= 0) break;
+          offset += n;
+          printer_.Feed(buf, std::size_t(n));
+        }
+      }
+    }
+    Bytes out = printer_.TakeReplies();
+    if (!out.empty() && replyFd_ >= 0) WriteAll(replyFd_, out, false);
+  }
+}
+
+// ---------------- fake usblp tree ----------------
+
+namespace {
+
+void WriteText(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path);
+  out << text << "\n";
+  if (!out) throw std::system_error(EIO, std::generic_category(), "write " + path.string());
+}
+
+std::string Hex4(std::uint16_t v) {
+  char s[8];
+  std::snprintf(s, sizeof s, "%04x", v);
+  return s;
+}
+
+}  // namespace
+
+FakeUsbTree::FakeUsbTree(std::string root) : root_(std::move(root)) {
+  std::filesystem::create_directories(root_ + "/sys/class/usbmisc");
+  std::filesystem::create_directories(root_ + "/dev/usb");
+}
+
+FakeUsbTree::~FakeUsbTree() = default;
+
+std::string FakeUsbTree::AddPrinter(VirtualPrinter& printer, int index, std::uint16_t vendorId, std::uint16_t productId,
+                                    Node node, const std::string& product) {
+  namespace fs = std::filesystem;
+  std::string port = "1-" + std::to_string(index + 1);
+  std::string lp = "lp" + std::to_string(index);
+  std::string rel = "devices/pci0000:00/0000:00:14.0/usb1/" + port;
+  fs::path device = fs::path(root_) / "sys" / rel;
+  fs::path iface = device / (port + ":1.0");
+  fs::path lpDir = iface / "usbmisc" / lp;
+  fs::create_directories(lpDir);
+  WriteText(device / "idVendor", Hex4(vendorId));
+  WriteText(device / "idProduct", Hex4(productId));
+  WriteText(device / "manufacturer", "Zanth Virtual");
+  WriteText(device / "product", product);
+  WriteText(device / "serial", "SIM" + std::to_string(index));
+  WriteText(device / "busnum", "1");
+  WriteText(device / "devnum", std::to_string(index + 2));
+  WriteText(iface / "bInterfaceClass", "07");
+  WriteText(iface / "bInterfaceSubClass", "01");
+  WriteText(iface / "bInterfaceProtocol", "02");
+  WriteText(lpDir / "dev", "180:" + std::to_string(index));
+  WriteText(lpDir / "uevent", "MAJOR=180\nMINOR=" + std::to_string(index) + "\nDEVNAME=usb/" + lp);
+  std::error_code ec;
+  fs::remove(lpDir / "device", ec);
+  fs::create_directory_symlink("../..", lpDir / "device");
+  fs::path classLink = fs::path(root_) / "sys/class/usbmisc" / lp;
+  fs::remove(classLink, ec);
+  fs::create_directory_symlink("../../" + rel + "/" + port + ":1.0/usbmisc/" + lp, classLink);
+
+  std::string devPath = root_ + "/dev/usb/" + lp;
+  fs::remove(devPath, ec);
+  if (node == Node::Pty) {
+    ptys_.push_back(std::make_unique<PtyTransport>(printer));
+    fs::create_symlink(ptys_.back()->SlavePath(), devPath);
+  } else {
+    fifos_.push_back(std::make_unique<FilePairTransport>(printer, devPath, "", FilePairTransport::Kind::Fifo));
+  }
+  return devPath;
+}
+
+}  // namespace zanth::sim
