@@ -1,6 +1,7 @@
 // COM activation: ProgIDs and classes from the registry store, servers loaded by dlopen.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -9,16 +10,32 @@
 
 namespace {
 
-thread_local std::string g_lastError;
+// A plain buffer: a thread_local std::string would drag this file, and with it the
+// registry, into every program that links the platform library.
+thread_local char g_lastErrorText[512];
+
+void SetLastErrorText(const std::string& text) {
+  const size_t length = std::min(text.size(), sizeof g_lastErrorText - 1);
+  text.copy(g_lastErrorText, length);
+  g_lastErrorText[length] = '\0';
+}
 
 }  // namespace
 
-std::string platform::ComLastErrorText() { return g_lastError; }
+std::string platform::ComLastErrorText() { return g_lastErrorText; }
+
+// Until the registry store is in the platform library, activation finds nothing instead
+// of leaving every program that links the library with undefined references.
+// TODO(com): drop these weak declarations once registry.cpp implements the store.
+LONG RegOpenKeyExW(HKEY, LPCWSTR, DWORD, REGSAM, HKEY*) __attribute__((weak));
+LONG RegQueryValueExW(HKEY, LPCWSTR, DWORD*, DWORD*, BYTE*, DWORD*) __attribute__((weak));
+LONG RegCloseKey(HKEY) __attribute__((weak));
 
 namespace {
 
 // The default (unnamed) REG_SZ value of HKEY_CLASSES_ROOT\path.
 bool ReadClassesRootDefault(const std::wstring& path, std::wstring& text) {
+  if (!&RegOpenKeyExW || !&RegQueryValueExW || !&RegCloseKey) return false;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return false;
@@ -53,14 +70,14 @@ HRESULT LoadServer(const std::string& path, GetClassObjectFn& entry) {
     handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
       const char* why = dlerror();
-      g_lastError = "cannot load " + path + ": " + (why ? why : "unknown error");
+      SetLastErrorText("cannot load " + path + ": " + (why ? why : "unknown error"));
       g_libraries.erase(path);
       return CO_E_DLLNOTFOUND;
     }
   }
   entry = reinterpret_cast<GetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
   if (!entry) {
-    g_lastError = path + " has no DllGetClassObject";
+    SetLastErrorText(path + " has no DllGetClassObject");
     return CO_E_ERRORINDLL;
   }
   return S_OK;
@@ -70,14 +87,14 @@ HRESULT LoadServer(const std::string& path, GetClassObjectFn& entry) {
 
 HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid) {
   if (!progId || !clsid) return E_INVALIDARG;
-  g_lastError.clear();
+  SetLastErrorText("");
   std::wstring text;
   if (*progId == L'\0' || !ReadClassesRootDefault(std::wstring(progId) + L"\\CLSID", text)) {
-    g_lastError = "ProgID " + platform::ToUtf8(progId) + " is not registered";
+    SetLastErrorText("ProgID " + platform::ToUtf8(progId) + " is not registered");
     return CO_E_CLASSSTRING;
   }
   if (!platform::ParseGuid(text, *clsid)) {
-    g_lastError = "ProgID " + platform::ToUtf8(progId) + " names a malformed CLSID";
+    SetLastErrorText("ProgID " + platform::ToUtf8(progId) + " names a malformed CLSID");
     return CO_E_CLASSSTRING;
   }
   return S_OK;
@@ -86,13 +103,13 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid) {
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void*, REFIID riid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
-  g_lastError.clear();
+  SetLastErrorText("");
   if (!(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
   std::wstring path;
   if (!ReadClassesRootDefault(L"CLSID\\" + platform::FormatGuid(clsid) + L"\\InprocServer32",
                               path) ||
       path.empty()) {
-    g_lastError = "class " + platform::ToUtf8(platform::FormatGuid(clsid)) + " is not registered";
+    SetLastErrorText("class " + platform::ToUtf8(platform::FormatGuid(clsid)) + " is not registered");
     return REGDB_E_CLASSNOTREG;
   }
   GetClassObjectFn entry = nullptr;

@@ -394,7 +394,8 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegistryKey>& keys, std:
     if (line.front() == L'[') {
       const size_t close = line.rfind(L']');
       if (close == std::wstring_view::npos) return fail(lineNo, "key line without ']'");
-      std::wstring_view inner = Trim(line.substr(1, close - 1));
+      // Not trimmed: key names may begin or end with spaces.
+      std::wstring_view inner = line.substr(1, close - 1);
       const bool remove = !inner.empty() && inner.front() == L'-';
       if (remove) inner.remove_prefix(1);
       std::wstring path;

@@ -18,8 +18,8 @@ Image Rotate180(const Image& src);
 Image RotateCw(const Image& src);   // 90 degrees clockwise
 Image RotateCcw(const Image& src);  // 90 degrees counter-clockwise
 void Invert(Image& image);
-// Rows of ceil(w / 8) bytes, bit 7 leftmost.
-Image FromRaster(const std::uint8_t* data, std::size_t size, int widthDots, int height);
+// Rows of ceil(w / 8) bytes, bit 7 leftmost; dots right of clipWidth are dropped (paper edge).
+Image FromRaster(const std::uint8_t* data, std::size_t size, int widthDots, int height, int clipWidth = 1 << 16);
 // Columns of `bytesPerColumn` bytes, bit 7 of the first byte the top dot.
 Image FromColumns(const std::uint8_t* data, std::size_t size, int columns, int bytesPerColumn);
 
@@ -37,7 +37,7 @@ class GlyphSource {
 
  private:
   struct Font;
-  std::vector<std::uint8_t> fontData_;
+  std::shared_ptr<const std::vector<std::uint8_t>> fontData_;  // shared by every printer
   std::unique_ptr<Font> font_;
   std::map<std::tuple<char32_t, int, int>, Image> cache_;
 };

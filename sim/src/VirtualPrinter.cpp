@@ -69,6 +69,7 @@ struct VirtualPrinter::Machine {
   int justification = 0, leftMargin = 0, areaWidth = 0, lineSpacing = 30;
   int codeTable = 0, intlSet = 0;
   bool kanji = false;
+  std::uint8_t kanjiLead = 0;
   std::vector<int> tabs;
 
   // Symbols and images.
@@ -96,7 +97,8 @@ struct VirtualPrinter::Machine {
   // Page mode.
   bool pageMode = false;
   int areaX = 0, areaY = 0, areaW = 0, areaH = 0, direction = 0;
-  Image areaCanvas, pageCanvas;
+  Image areaCanvas, pageCanvas;  // areaCanvas is allocated on first use
+  int areaLogicalW = 0, areaLogicalH = 0;
   int pageY = 0;  // baseline in the area's own orientation
   bool pageYSet = false;
 
@@ -164,6 +166,7 @@ struct VirtualPrinter::Machine {
     codeTable = 0;
     intlSet = 0;
     kanji = false;
+    kanjiLead = 0;
     tabs.clear();
     for (int i = 8; i <= 248; i += 8) tabs.push_back(i);
     barcodeHeight = 162;
@@ -184,7 +187,7 @@ struct VirtualPrinter::Machine {
   int FontWidth() const { return style.font == 1 ? cfg.fontBWidth : cfg.fontAWidth; }
   int FontHeight() const { return style.font == 1 ? cfg.fontBHeight : cfg.fontAHeight; }
   int LineWidth() const {
-    if (pageMode) return areaCanvas.width;
+    if (pageMode) return areaLogicalW;
     return std::max(0, std::min(areaWidth, cfg.paperWidthDots - leftMargin));
   }
 
@@ -253,6 +256,7 @@ struct VirtualPrinter::Machine {
     }
     if (pageMode) {
       if (!pageYSet) pageY = std::max(pageY, height);
+      if (areaCanvas.Empty()) areaCanvas = Image(areaLogicalW, areaLogicalH);
       for (auto& it : line) render::Blit(areaCanvas, it.img, it.x, pageY - it.img.height);
       pageY += feed;
       pageYSet = true;
@@ -293,8 +297,41 @@ struct VirtualPrinter::Machine {
     return cell;
   }
 
+  // ESC R replaces a few ASCII positions with national characters.
+  char32_t National(std::uint8_t b) const {
+    switch (intlSet) {
+      case 2: {  // Germany
+        static const std::pair<std::uint8_t, char32_t> map[] = {{0x40, U'\u00A7'}, {0x5B, U'\u00C4'}, {0x5C, U'\u00D6'},
+                                                               {0x5D, U'\u00DC'}, {0x7B, U'\u00E4'}, {0x7C, U'\u00F6'},
+                                                               {0x7D, U'\u00FC'}, {0x7E, U'\u00DF'}};
+        for (auto& [from, to] : map)
+          if (b == from) return to;
+        break;
+      }
+      case 3: if (b == 0x23) return U'\u00A3'; break;   // UK: pound sign
+      case 8: if (b == 0x5C) return U'\u00A5'; break;   // Japan: yen sign
+      case 13: if (b == 0x5C) return U'\u20A9'; break;  // Korea: won sign
+      case 15: if (b == 0x24) return U'\u00A5'; break;  // China: yuan sign
+    }
+    return b;
+  }
+
   void Text(const Bytes& data) {
-    for (std::uint8_t b : data) PlaceItem(TextCell(render::DecodeCodeTable(codeTable, b)));
+    for (std::uint8_t b : data) {
+      if (kanji && (kanjiLead || b >= 0x80)) {
+        // Double-byte mode: a lead byte and its trail byte make one full-width character.
+        if (!kanjiLead) {
+          kanjiLead = b;
+          continue;
+        }
+        kanjiLead = 0;
+        Image cell = render::Scale(glyphs.Glyph(U'?', cfg.fontAHeight, cfg.fontAHeight), style.widthMul, style.heightMul);
+        if (style.reverse) render::Invert(cell);
+        PlaceItem(std::move(cell));
+        continue;
+      }
+      PlaceItem(TextCell(b < 0x80 ? National(b) : render::DecodeCodeTable(codeTable, b)));
+    }
   }
 
   void Tab() {
@@ -319,7 +356,9 @@ struct VirtualPrinter::Machine {
   // ----- page mode -----
   void NewAreaCanvas() {
     bool turned = direction == 1 || direction == 3;
-    areaCanvas = Image(turned ? areaH : areaW, turned ? areaW : areaH);
+    areaLogicalW = turned ? areaH : areaW;
+    areaLogicalH = turned ? areaW : areaH;
+    areaCanvas = Image();
     pageY = 0;
     pageYSet = false;
     line.clear();
@@ -333,7 +372,7 @@ struct VirtualPrinter::Machine {
     NewAreaCanvas();
   }
   void CommitArea() {
-    if (areaCanvas.CountBlack() == 0) return;
+    if (areaCanvas.Empty()) return;
     Image img;
     switch (direction) {
       case 1: img = render::RotateCcw(areaCanvas); break;  // bottom to top, starting lower left
@@ -347,7 +386,7 @@ struct VirtualPrinter::Machine {
       pageCanvas.height = needed;
     }
     render::Blit(pageCanvas, img, areaX, areaY);
-    areaCanvas = Image(areaCanvas.width, areaCanvas.height);
+    areaCanvas = Image();
   }
   void PrintPage(bool stayInPageMode) {
     if (!line.empty()) PrintLine(0);
@@ -403,7 +442,7 @@ struct VirtualPrinter::Machine {
       std::size_t planeBytes = h * ((w + 7) / 8);
       if (planes < 1 || planes > 2) continue;
       if (d.size() != base + 7 + std::size_t(planes) * (1 + planeBytes)) continue;
-      nvGraphics[{d[base], d[base + 1]}] = render::FromRaster(d.data() + base + 8, planeBytes, int(w), int(h));
+      nvGraphics[{d[base], d[base + 1]}] = render::FromRaster(d.data() + base + 8, planeBytes, int(w), int(h), cfg.paperWidthDots);
       if (!withA) c.note = "define without the a byte";
       return;
     }
@@ -418,7 +457,7 @@ struct VirtualPrinter::Machine {
       int w = d[pos] | (d[pos + 1] << 8), h = d[pos + 2] | (d[pos + 3] << 8);
       std::size_t bytes = std::size_t(h) * std::size_t((w + 7) / 8);
       pos += 4;
-      nvImages[i] = render::FromRaster(d.data() + pos, std::min(bytes, d.size() - pos), w, h);
+      nvImages[i] = render::FromRaster(d.data() + pos, std::min(bytes, d.size() - pos), w, h, cfg.paperWidthDots);
       pos += bytes;
     }
   }
@@ -468,7 +507,7 @@ struct VirtualPrinter::Machine {
       int w = d[4] | (d[5] << 8), h = d[6] | (d[7] << 8);
       std::size_t need = std::size_t(h) * std::size_t((w + 7) / 8);
       if (d.size() - 8 < need) Bad(c, "raster data shorter than its size");
-      graphicsBuffer = render::Scale(render::FromRaster(d.data() + 8, d.size() - 8, w, h), bx, by);
+      graphicsBuffer = render::Scale(render::FromRaster(d.data() + 8, d.size() - 8, w, h, cfg.paperWidthDots), bx, by);
     } else if (op == "Graphics.PrintBuffered") {
       PrintObject(std::move(graphicsBuffer));
       graphicsBuffer = Image();
@@ -592,7 +631,11 @@ struct VirtualPrinter::Machine {
     if (op == "CodeTable") { codeTable = a0; return; }
     if (op == "InternationalSet") { intlSet = a0; return; }
     if (op == "KanjiOn") { kanji = true; return; }
-    if (op == "KanjiOff") { kanji = false; return; }
+    if (op == "KanjiOff") {
+      kanji = false;
+      kanjiLead = 0;
+      return;
+    }
     if (op == "TabPositions") {
       if (!c.malformed) tabs.assign(c.args.begin(), c.args.end());
       return;
@@ -676,7 +719,7 @@ struct VirtualPrinter::Machine {
     if (op == "RasterImage") {
       int sx, sy;
       ScaleOf(a0, sx, sy);
-      PrintObject(render::Scale(render::FromRaster(c.data.data(), c.data.size(), c.Arg(1) * 8, c.Arg(2)), sx, sy));
+      PrintObject(render::Scale(render::FromRaster(c.data.data(), c.data.size(), c.Arg(1) * 8, c.Arg(2), cfg.paperWidthDots), sx, sy));
       return;
     }
     if (op == "DefineDownloadedImage") {

@@ -15,7 +15,9 @@ namespace Tesk::Printer {
 //   16-bit argument goes low byte first; a flag is non-zero for on.
 // - Command operations return 1 when they appended their command and 0 when an
 //   argument is out of range, in which case they append nothing. Operations that a
-//   dialect leaves out also append nothing and return 0.
+//   dialect leaves out also append nothing and return 0, except its user-setup and
+//   interface commands, which append nothing but still report whether the value
+//   would have been accepted.
 // - Decoders return 1 for a valid reply and 0 otherwise; an invalid reply leaves the
 //   record untouched; a null record only validates.
 // - No operation blocks, touches a port or throws (apart from PrinterBuffer's

@@ -207,7 +207,7 @@ SO_EXPORT HRESULT DllInstall(BOOL install, LPCWSTR commandLine) {
     const wchar_t* user = L"user";
     bool same = true;
     for (int i = 0; i < 5 && same; ++i) {
-      same = std::towlower(commandLine[i]) == user[i];
+      same = std::towlower(static_cast<wint_t>(commandLine[i])) == static_cast<wint_t>(user[i]);
       if (commandLine[i] == L'\0') break;
     }
     if (same) so_module::g_perUser = true;

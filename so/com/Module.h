@@ -15,8 +15,8 @@ LONG LockCount();
 // Full path of the shared library this code is linked into.
 std::string ModulePath();
 
-// Writes or removes the registration under <root>\Classes: HKEY_LOCAL_MACHINE\SOFTWARE\
-// Classes (machine) or HKEY_CURRENT_USER\Software\Classes (per user).
+// Writes or removes the registration: under HKEY_LOCAL_MACHINE "SOFTWARE\Classes" for
+// the machine, under HKEY_CURRENT_USER "Software\Classes" per user.
 HRESULT Register(bool perUser, const std::wstring& modulePath);
 HRESULT Unregister(bool perUser);
 

@@ -5,7 +5,9 @@
 namespace Tesk::IO {
 
 DWORD SetLastErrorFromErrno(int err) {
-  DWORD error = Win32ErrorFromErrno(err);
+  // Line-setting calls on something that is not a terminal fail on Windows with
+  // "incorrect function".
+  DWORD error = err == ENOTTY ? static_cast<DWORD>(ERROR_INVALID_FUNCTION) : Win32ErrorFromErrno(err);
   SetLastError(error);
   return error;
 }

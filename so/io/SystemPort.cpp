@@ -74,6 +74,8 @@ DWORD CSystemPort::WriteTimeLimit(LONG) {
   return static_cast<DWORD>(std::max<LONG>(0, settings_->GetWriteTimeout()));
 }
 
+DWORD CSystemPort::ReadWaitLimit(bool waitAll) { return waitAll ? kWaitAllLimitMs : kSingleLimitMs; }
+
 bool CSystemPort::Write(const BYTE* data, LONG offset, LONG length) {
   const DWORD limit = WriteTimeLimit(length);
   SetLastError(0);
@@ -94,26 +96,31 @@ bool CSystemPort::Write(const BYTE* data, LONG offset, LONG length) {
 
 CSystemPort::Attempt CSystemPort::ReadChunk(BYTE* at, LONG chunk, DWORD limitMs) {
   Attempt attempt;
-  WaitResult waited = WaitFd(fd_, POLLIN, limitMs);
-  if (waited == WaitResult::kError) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    attempt.lastCallOk = false;
-    return attempt;
-  }
-  ssize_t n = 0;
-  if (waited == WaitResult::kReady) {
-    n = ::read(fd_, at, static_cast<std::size_t>(chunk));
-    if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      SetLastErrorFromErrno(errno);
+  const DWORD start = GetTickCount();
+  const bool gather = ReadsUntilLimit() && !overlapped_;
+  for (;;) {
+    const DWORD spent = GetTickCount() - start;
+    const DWORD left = spent >= limitMs ? 0 : limitMs - spent;
+    WaitResult waited = WaitFd(fd_, POLLIN, left);
+    if (waited == WaitResult::kError) {
+      SetLastError(ERROR_INVALID_HANDLE);
       attempt.lastCallOk = false;
       return attempt;
     }
-    if (n < 0) n = 0;
+    if (waited == WaitResult::kTimeout) break;
+    ssize_t n = ::read(fd_, at + attempt.bytes, static_cast<std::size_t>(chunk - attempt.bytes));
+    if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      SetLastErrorFromErrno(errno);
+      attempt.lastCallOk = attempt.bytes > 0;
+      break;
+    }
+    if (n == 0) break;  // end of file
+    if (n > 0) attempt.bytes += static_cast<LONG>(n);
+    if (!gather || attempt.bytes == chunk) break;
   }
-  attempt.bytes = static_cast<LONG>(n);
   // A read that times out or meets the end of a file still succeeds, with 0 bytes,
   // as a timed-out ReadFile does; overlapped reads count only when bytes came.
-  attempt.ok = overlapped_ ? attempt.bytes > 0 : true;
+  attempt.ok = overlapped_ ? attempt.bytes > 0 : attempt.lastCallOk;
   return attempt;
 }
 
@@ -143,7 +150,7 @@ CSystemPort::Attempt CSystemPort::ReadBytewise(BYTE* at, LONG chunk, DWORD limit
 }
 
 bool CSystemPort::Read(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL waitAll) {
-  const DWORD limit = waitAll ? kWaitAllLimitMs : kSingleLimitMs;
+  const DWORD limit = ReadWaitLimit(waitAll != FALSE);
   LONG unused = 0;
   LONG& count = bytesRead ? *bytesRead : unused;
   SetLastError(0);
@@ -195,8 +202,9 @@ bool CSystemPort::ReadOnce(BYTE* buffer, LONG offset, LONG length, LONG* bytesRe
     return false;
   }
   if (CancelRequested()) return false;
-  Attempt attempt = (byteWise_ && !overlapped_) ? ReadBytewise(buffer + offset, length, kSingleLimitMs)
-                                                : ReadChunk(buffer + offset, length, kSingleLimitMs);
+  const DWORD limit = ReadWaitLimit(false);
+  Attempt attempt = (byteWise_ && !overlapped_) ? ReadBytewise(buffer + offset, length, limit)
+                                                : ReadChunk(buffer + offset, length, limit);
   count = attempt.bytes;
   if (overlapped_) return attempt.bytes > 0;
   return byteWise_ ? attempt.lastCallOk : attempt.ok;
@@ -205,7 +213,7 @@ bool CSystemPort::ReadOnce(BYTE* buffer, LONG offset, LONG length, LONG* bytesRe
 bool CSystemPort::BeginReadEx(BYTE* buffer, LONG offset, LONG length) {
   if (!readable_ || fd_ < 0 || buffer == nullptr || offset < 0 || length <= 0) return false;
   callbackBuffer_ = buffer + offset;
-  Attempt attempt = ReadChunk(callbackBuffer_, length, kSingleLimitMs);
+  Attempt attempt = ReadChunk(callbackBuffer_, length, ReadWaitLimit(false));
   OnReadComplete(attempt.lastCallOk ? 0 : GetLastError(), static_cast<DWORD>(attempt.bytes), nullptr);
   return attempt.lastCallOk;
 }

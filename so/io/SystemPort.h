@@ -86,6 +86,12 @@ class CSystemPort : public IPort {
   int OpenDevice(const std::wstring& path);
   // Time one write of length bytes may take; a serial port adds its per-byte time.
   virtual DWORD WriteTimeLimit(LONG length);
+  // Time one read call may wait: 2000 ms with wait-all, else 200 ms (the overlapped
+  // limits); ports with device time-outs of their own return those.
+  virtual DWORD ReadWaitLimit(bool waitAll);
+  // True when one read call gathers bytes until its chunk is full or its limit passed
+  // (a read with a total time-out), rather than returning the first bytes to arrive.
+  virtual bool ReadsUntilLimit() const { return false; }
 
  private:
   struct Attempt {

@@ -244,6 +244,24 @@ TEST(Text, LongLinesWrapAtThePrintArea) {
   EXPECT_EQ(page.CountBlack(24, 30, kWidth, 60), 0);
 }
 
+TEST(Text, NationalSetsAndDoubleByteCharacters) {
+  auto render = [](const Bytes& bytes) {
+    VirtualPrinter p;
+    p.Feed(Cat({bytes, {0x0A}}));
+    return p.CurrentPage();
+  };
+  // ESC R 8 turns the backslash into a yen sign: a different glyph in the same cell.
+  Image plain = render({0x5C});
+  Image yen = render({0x1B, 0x52, 0x08, 0x5C});
+  EXPECT_NE(plain.dots, yen.dots);
+  EXPECT_EQ(yen.CountBlack(12, 0, kWidth, 24), 0);
+  // FS &: two bytes make one 24-dot-wide character, the next one follows it.
+  Image kanji = render({0x1C, 0x26, 0x88, 0x9F, 'A', 0x1C, 0x2E});
+  EXPECT_GT(kanji.CountBlack(0, 0, 24, 24), 0);
+  EXPECT_GT(kanji.CountBlack(24, 0, 36, 24), 0);
+  EXPECT_EQ(kanji.CountBlack(36, 0, kWidth, 24), 0);
+}
+
 // ---- symbols ----
 
 std::string Zbar(const std::string& png) {

@@ -124,6 +124,18 @@ TEST(AutoStatusBack, DrawerPulseOpensTheDrawerAndReportsIt) {
   EXPECT_EQ(p.TakeReplies(), (Bytes{0x10, 0x00, 0x00, 0x00}));
 }
 
+TEST(AutoStatusBack, SurvivesInitializeAndAnswersInsideData) {
+  VirtualPrinter p;
+  Ask(p, {0x1D, 0x61, 0xFF});
+  EXPECT_TRUE(Ask(p, {0x1B, 0x40}).empty());
+  EXPECT_EQ(p.AsbMask(), 0xFF);
+  // A raster waiting for its last byte still answers DLE EOT 2 at once.
+  EXPECT_EQ(Ask(p, {0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x04, 0x00, 0x10, 0x04, 0x02}), Bytes{0x12});
+  EXPECT_TRUE(Ask(p, {0x00}).empty());
+  p.SetPaperEnd(true);
+  EXPECT_EQ(p.TakeReplies(), (Bytes{0x18, 0x00, 0x0C, 0x00}));
+}
+
 TEST(Status, SilentPrinterAnswersNothing) {
   VirtualPrinter p;
   p.SetSilent(true);

@@ -2,6 +2,7 @@
 // and a fake usblp device tree. Each transport runs one thread that feeds received bytes to a
 // VirtualPrinter and writes its replies back; destroying the transport stops the thread.
 //
+// The printer must outlive every transport that serves it.
 // Construction throws std::system_error when the endpoint cannot be created (port in use,
 // no pty available, folder not writable). Accessors are thread-safe. One printer should be
 // served by one transport at a time (the transport installs the printer's reply notifier).

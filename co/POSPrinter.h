@@ -1,0 +1,54 @@
+// The POSPrinter control object: the UnifiedPOS POSPrinter methods and properties over
+// the service object a device entry names.
+#pragma once
+
+#include "ControlObject.h"
+
+namespace zanth::co {
+
+class POSPrinter : public ControlObject {
+ public:
+  POSPrinter();
+  ~POSPrinter() override = default;
+
+  LONG ClearOutput();
+  LONG BeginInsertion(LONG timeout);
+  LONG BeginRemoval(LONG timeout);
+  LONG CutPaper(LONG percentage);
+  LONG EndInsertion();
+  LONG EndRemoval();
+  LONG PrintBarCode(LONG station, const std::wstring& data, LONG symbology, LONG height,
+                    LONG width, LONG alignment, LONG textPosition);
+  LONG PrintBitmap(LONG station, const std::wstring& fileName, LONG width, LONG alignment);
+  LONG PrintImmediate(LONG station, const std::wstring& data);
+  LONG PrintNormal(LONG station, const std::wstring& data);
+  LONG PrintTwoNormal(LONG stations, const std::wstring& data1, const std::wstring& data2);
+  LONG RotatePrint(LONG station, LONG rotation);
+  LONG SetBitmap(LONG bitmapNumber, LONG station, const std::wstring& fileName, LONG width,
+                 LONG alignment);
+  LONG SetLogo(LONG location, const std::wstring& data);
+  LONG TransactionPrint(LONG station, LONG control);
+  LONG ValidateData(LONG station, const std::wstring& data);
+  LONG ChangePrintSide(LONG side);
+  LONG MarkFeed(LONG type);
+  LONG ClearPrintArea();
+  LONG PageModePrint(LONG control);
+  LONG PrintMemoryBitmap(LONG station, const std::wstring& data, LONG type, LONG width,
+                         LONG alignment);
+  LONG DrawRuledLine(LONG station, const std::wstring& positionList, LONG lineDirection,
+                     LONG lineWidth, LONG lineStyle, LONG lineColor);
+
+#define ZANTH_NUMBER_PROPERTY_RO(name, pidx) LONG name();
+#define ZANTH_NUMBER_PROPERTY_RW(name, pidx) LONG name(); void Set##name(LONG value);
+#define ZANTH_STRING_PROPERTY_RO(name, pidx) std::wstring name();
+#define ZANTH_STRING_PROPERTY_RW(name, pidx) \
+  std::wstring name();                       \
+  void Set##name(const std::wstring& value);
+#include "PrinterProperties.inc"
+#undef ZANTH_NUMBER_PROPERTY_RO
+#undef ZANTH_NUMBER_PROPERTY_RW
+#undef ZANTH_STRING_PROPERTY_RO
+#undef ZANTH_STRING_PROPERTY_RW
+};
+
+}  // namespace zanth::co

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds every libFuzzer target with clang (build-fuzz) and runs each one for a while.
+# Usage: scripts/fuzz-short.sh [seconds per target, default 30]
+# Convention: folder fuzz/<name>/ defines the target fuzz_<name> (dashes become underscores);
+# only those targets are built, not the whole tree.
+# Each target runs on a scratch copy of its seed folder fuzz/<target-folder>/corpus, so the
+# checked-in seeds stay as they are; a crash leaves its input in build-fuzz/artifacts/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+case "$seconds" in ''|*[!0-9]*) echo "fuzz-short: seconds must be a number" >&2; exit 2 ;; esac
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DZANTH_FUZZ=ON -DZANTH_BUILD_TESTS=OFF \
+  -DZANTH_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+targets=()
+for dir in fuzz/*/; do
+  [ -f "$dir/CMakeLists.txt" ] || continue
+  name=$(basename "$dir")
+  targets+=("fuzz_${name//-/_}")
+done
+[ ${#targets[@]} -gt 0 ] || { echo "fuzz-short: no fuzz targets under fuzz/" >&2; exit 1; }
+cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}" >/dev/null
+
+mkdir -p build-fuzz/artifacts
+status=0
+ran=0
+for dir in fuzz/*/; do
+  name=$(basename "$dir")
+  target=build-fuzz/fuzz/$name/fuzz_${name//-/_}
+  [ -x "$target" ] || continue
+  work=build-fuzz/corpus/$name
+  rm -rf "$work"
+  mkdir -p "$work"
+  [ -d "$dir/corpus" ] && cp -r "$dir/corpus/." "$work/"
+  echo "== fuzz: $name for ${seconds}s"
+  if ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      "$target" "$work" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+      -artifact_prefix=build-fuzz/artifacts/"$name"- -print_final_stats=1 >build-fuzz/"$name".log 2>&1; then
+    tail -n 3 build-fuzz/"$name".log
+  else
+    echo "fuzz: $name failed; see build-fuzz/$name.log and build-fuzz/artifacts/" >&2
+    tail -n 40 build-fuzz/"$name".log >&2
+    status=1
+  fi
+  ran=$((ran + 1))
+done
+[ "$ran" -gt 0 ] || { echo "fuzz-short: no fuzz targets were built" >&2; exit 1; }
+exit $status

@@ -1,0 +1,2 @@
+// A shared library without registration entry points.
+extern "C" int ZanthNothingHere() { return 0; }
