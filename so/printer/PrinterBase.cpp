@@ -157,7 +157,10 @@ void CPrinterBase::SetProperty_Open() {
 void CPrinterBase::SetFont(int fontIndex) {
   if (fontIndex < 0 || fontIndex >= kMaxFonts) return;
   const PrinterFont& font = fonts_[static_cast<size_t>(fontIndex)];
-  const bool sideways = rotateRight90_ || rotateLeft90_;
+  // Lines run along the paper when rotated 90° or when page mode prints vertically.
+  const bool verticalPage =
+      pageMode_ && (pageModePrintDirection_ == 2 || pageModePrintDirection_ == 4);
+  const bool sideways = rotateRight90_ || rotateLeft90_ || verticalPage;
   if (!sideways && font.width > 0) {
     recLineWidth_ = printWidth_;
     recLineChars_ = printWidth_ / font.width;

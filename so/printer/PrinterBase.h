@@ -287,6 +287,7 @@ class CPrinterBase {
   LONG rotationOffset_ = 60;
   std::array<PrinterFont, kMaxFonts> fonts_{};
   int fontCount_ = 0;
+  int defaultFont_ = 0;  // the font ESC | 0fT selects
   int currentFont_ = 0;
   BYTE charWidth_ = 12, charHeight_ = 24;
   BYTE formatLineLength_ = 48;
@@ -347,12 +348,13 @@ class CPrinterBase {
   PrinterBuffer packetBuffer_{512, 32};
 
   // Escape-sequence translation. The graphics and barcode parts fill these seams in;
-  // until then no bitmap is registered and barcodes format nothing.
+  // until then no bitmap is registered and barcodes format nothing. Virtual so that
+  // tests can watch what the translator passes on.
   friend class EscapeTranslator;
-  int IsBitmapSet(LONG number) const;
-  int FormatSettedBitmap(PrinterBuffer& out, LONG number);
-  LONG FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG symbology, LONG height,
-                     LONG width, LONG alignment, LONG textPosition);
+  virtual int IsBitmapSet(LONG number) const;
+  virtual int FormatSettedBitmap(PrinterBuffer& out, LONG number);
+  virtual LONG FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG symbology,
+                             LONG height, LONG width, LONG alignment, LONG textPosition);
   PrinterBuffer lineBuffer_{32, 32};        // the current line before it is flushed
   PrinterBuffer escapeDataBuffer_{32, 32};  // data of an ESC | R or ESC | E sequence
   BYTE printMode_ = 0;  // the mode byte SelectPrintMode sent last
