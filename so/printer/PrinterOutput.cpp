@@ -82,8 +82,17 @@ void CPrinterBase::RestoreAsbAfterReconnect() {
   printerPort_->Write(asbOn.Data(), 0, asbOn.Size());
 }
 
+// Drops queued jobs and everything collected for later output; the transaction,
+// page-mode and rotation flags stay as they are. Sets no ResultCode.
 LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
   if (worker_) worker_->ClearQueue();
+  transactionBuffer_.Clear();
+  pageModeBuffer_.Clear();
+  rotationBuffers_[0].Clear();
+  sendBuffer_.Clear();
+  conversionBuffer_.Clear();
+  formatOutputBuffer_.Clear();
+  lineBuffer_.Clear();
   return 0;
 }
 
@@ -99,12 +108,6 @@ void CPrinterBase::ReportNotAvailable(LONG* result) {
     return 0;                         \
   }
 
-ZANTH_NOT_AVAILABLE(PrintNormal(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintImmediate(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintTwoNormal(LONG, const std::wstring&, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(TransactionPrint(LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(ValidateData(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(CutPaper(LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintBarCode(LONG, const std::wstring&, LONG, LONG, LONG, LONG, LONG,
                                  LONG* result))
 ZANTH_NOT_AVAILABLE(PrintBitmap(LONG, const std::wstring&, LONG, LONG, LONG* result))

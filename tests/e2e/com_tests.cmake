@@ -1,9 +1,9 @@
 # End-to-end tests of the COM layer: clients that load the built service object.
 if(ZANTH_SO_COM_FULL AND EXISTS ${PROJECT_SOURCE_DIR}/platform/src/regfile.cpp)
   zanth_add_test(NAME com_raw_client_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_raw_client_test.cpp
-                 LIBS zanth_platform)
+                 LIBS zanth_platform zanth_sim)
   add_dependencies(com_raw_client_test ZanthSO)
   zanth_add_test(NAME com_co_client_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_co_client_test.cpp
-                 LIBS zanth_co zanth_platform)
+                 LIBS zanth_co zanth_platform zanth_sim)
   add_dependencies(com_co_client_test ZanthSO)
 endif()
