@@ -24,18 +24,10 @@ void SetLastErrorText(const std::string& text) {
 
 std::string platform::ComLastErrorText() { return g_lastErrorText; }
 
-// Until the registry store is in the platform library, activation finds nothing instead
-// of leaving every program that links the library with undefined references.
-// TODO(com): drop these weak declarations once registry.cpp implements the store.
-LONG RegOpenKeyExW(HKEY, LPCWSTR, DWORD, REGSAM, HKEY*) __attribute__((weak));
-LONG RegQueryValueExW(HKEY, LPCWSTR, DWORD*, DWORD*, BYTE*, DWORD*) __attribute__((weak));
-LONG RegCloseKey(HKEY) __attribute__((weak));
-
 namespace {
 
 // The default (unnamed) REG_SZ value of HKEY_CLASSES_ROOT\path.
 bool ReadClassesRootDefault(const std::wstring& path, std::wstring& text) {
-  if (!&RegOpenKeyExW || !&RegQueryValueExW || !&RegCloseKey) return false;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return false;

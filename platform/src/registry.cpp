@@ -249,6 +249,22 @@ LONG ReplaceFile(const std::string& path, const std::string& content, int* newFd
   return ERROR_SUCCESS;
 }
 
+// The file a change replaces: a registry file that is a symbolic link is followed, so
+// the rename replaces the file and not the link (and all its users share one lock).
+std::string WriteTarget(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  // read_symlink as well: the link may point at a file not written yet.
+  std::error_code ec;
+  std::filesystem::path link = path;
+  for (int hops = 0; hops < 16 && std::filesystem::is_symlink(link, ec); ++hops) {
+    const auto target = std::filesystem::read_symlink(link, ec);
+    if (ec) return path;
+    link = target.is_absolute() ? target : link.parent_path() / target;
+  }
+  return link.string();
+}
+
 class FileLock {
  public:
   explicit FileLock(const std::string& registryPath) {
@@ -355,7 +371,8 @@ struct Store {
   // the result back when it changed something.
   template <typename F>
   LONG Modify(F change) {
-    FileLock lock(platform::RegistryFilePath());
+    const std::string target = WriteTarget(platform::RegistryFilePath());
+    FileLock lock(target);
     if (!lock.Held()) return Fail(ERROR_CANTWRITE, lock.Error());
     if (LONG rc = Load(); rc != ERROR_SUCCESS) return rc;  // a damaged file stays as it is
     bool changed = false;
@@ -368,7 +385,7 @@ struct Store {
     std::vector<RegistryKey> keys;
     for (const auto& top : root.children) CollectKeys(*top, top->name, true, keys);
     int fd = -1;
-    if (LONG wrc = ReplaceFile(path, platform::FormatRegFile(keys), &fd); wrc != ERROR_SUCCESS) {
+    if (LONG wrc = ReplaceFile(target, platform::FormatRegFile(keys), &fd); wrc != ERROR_SUCCESS) {
       Forget();
       return wrc;
     }
@@ -549,12 +566,14 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, REGSAM access, HKEY* result, DWORD* 
     for (const auto& part : path)
       if (HasLineBreak(part)) return Fail(ERROR_INVALID_PARAMETER, "key names cannot hold line breaks");
     const LONG rc = store.Modify([&](Node& root, bool& changed) {
+      // Looked at again under the lock: another process may have created it meanwhile.
+      if (Exists(store, classes, path)) return ERROR_SUCCESS;
       FindOrCreate(root, WritePath(classes, path));
       changed = true;
+      how = REG_CREATED_NEW_KEY;
       return ERROR_SUCCESS;
     });
     if (rc != ERROR_SUCCESS) return rc;
-    how = REG_CREATED_NEW_KEY;
   }
   auto* handle = new RegistryKeyHandle{classes, path, access};
   store.handles.insert(handle);
@@ -646,6 +665,9 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
   }
   const Path target = WritePath(h->classes, h->path);
   return store.Modify([&](Node& root, bool& changed) {
+    // Under the lock the key may turn out deleted by another process; it stays deleted.
+    if (!Exists(store, h->classes, h->path))
+      return Fail(ERROR_KEY_DELETED, "key " + Describe(*h, h->path) + " was deleted");
     FindOrCreate(root, target)->SetValue(std::move(value));
     changed = true;
     return ERROR_SUCCESS;
@@ -801,6 +823,9 @@ LONG ExportRegFile(const std::string& path, const std::wstring& root) {
       CollectClasses(store, rel, shown, keys);
       if (rel.empty() && keys.front().values.empty()) keys.erase(keys.begin());
     } else {
+      if (!EqualsNoCase(parts[0], kHklm) && !EqualsNoCase(parts[0], kHkcu) &&
+          !store.root.Child(parts[0]))
+        return Fail(ERROR_FILE_NOT_FOUND, "no root key " + ToUtf8(parts[0]));
       Node* node = Find(store.root, parts);
       if (!node) {
         if (parts.size() != 1) return Fail(ERROR_FILE_NOT_FOUND, "no key " + ToUtf8(root));

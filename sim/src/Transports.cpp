@@ -88,13 +88,14 @@ TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port) : printer_(pri
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = htons(port);
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
+  auto fail = [&](const std::string& what) {
     int e = errno;
     CloseFd(listenFd_);
     errno = e;
-    Fail("bind 127.0.0.1:" + std::to_string(port));
-  }
-  if (::listen(listenFd_, 8) < 0) Fail("listen");
+    Fail(what);
+  };
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) fail("bind 127.0.0.1:" + std::to_string(port));
+  if (::listen(listenFd_, 8) < 0) fail("listen");
   socklen_t len = sizeof addr;
   ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
   port_ = ntohs(addr.sin_port);
@@ -114,6 +115,7 @@ void TcpServer::Stop() {
   printer_.SetReplyNotifier(nullptr);
   waker_->Wake();
   if (thread_.joinable()) thread_.join();
+  CloseFd(listenFd_);  // a stopped printer refuses connections, as one switched off does
 }
 
 void TcpServer::DropConnection() {
@@ -176,12 +178,18 @@ void TcpServer::Run() {
 PtyTransport::PtyTransport(VirtualPrinter& printer) : printer_(printer) {
   masterFd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (masterFd_ < 0) Fail("posix_openpt");
-  if (::grantpt(masterFd_) < 0 || ::unlockpt(masterFd_) < 0) Fail("unlockpt");
+  auto fail = [&](const std::string& what) {
+    int e = errno;
+    CloseFd(masterFd_);
+    errno = e;
+    Fail(what);
+  };
+  if (::grantpt(masterFd_) < 0 || ::unlockpt(masterFd_) < 0) fail("unlockpt");
   char name[128];
-  if (::ptsname_r(masterFd_, name, sizeof name) != 0) Fail("ptsname_r");
+  if (::ptsname_r(masterFd_, name, sizeof name) != 0) fail("ptsname_r");
   slavePath_ = name;
   slaveFd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (slaveFd_ < 0) Fail("open " + slavePath_);
+  if (slaveFd_ < 0) fail("open " + slavePath_);
   // Raw, without echo: an echoing line discipline would hand the printer its own replies.
   termios tio{};
   if (::tcgetattr(slaveFd_, &tio) == 0) {
@@ -245,7 +253,12 @@ FilePairTransport::FilePairTransport(VirtualPrinter& printer, std::string output
   if (readFd_ < 0) Fail("open " + outputPath_);
   if (!inputPath_.empty()) {
     replyFd_ = ::open(inputPath_.c_str(), (kind_ == Kind::Fifo ? O_RDWR : (O_WRONLY | O_APPEND)) | O_CLOEXEC | O_NONBLOCK);
-    if (replyFd_ < 0) Fail("open " + inputPath_);
+    if (replyFd_ < 0) {
+      int e = errno;
+      CloseFd(readFd_);
+      errno = e;
+      Fail("open " + inputPath_);
+    }
   }
   waker_ = std::make_shared<Waker>();
   printer_.SetReplyNotifier([w = waker_] { w->Wake(); });

@@ -527,6 +527,7 @@ struct VirtualPrinter::Machine {
 
   // ----- dispatch -----
   void Apply(Command& c) {
+    if (c.malformed) return;  // a printer ignores what it cannot parse
     const std::string& op = c.op;
     int a0 = c.Arg(0, 0);
     if (op == "Text") return Text(c.data);
@@ -1053,6 +1054,25 @@ std::vector<Command> VirtualPrinter::LogOf(std::string_view op) const {
   for (auto& c : machine_->log)
     if (c.op == op) out.push_back(c);
   return out;
+}
+
+std::string VirtualPrinter::PrintedText() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string text;
+  bool lineOpen = false;
+  for (auto& c : machine_->log) {
+    if (c.malformed) continue;
+    if (c.op == "Text") {
+      text.append(c.data.begin(), c.data.end());
+      lineOpen = true;
+    } else if (c.op == "LineFeed" ||
+               (lineOpen && (c.op == "FeedDots" || c.op == "FeedLines" || c.op == "Cut" || c.op == "FormFeed" ||
+                             c.op == "PrintPage"))) {
+      text += '\n';
+      lineOpen = false;
+    }
+  }
+  return text;
 }
 
 std::size_t VirtualPrinter::BytesReceived() const {

@@ -24,7 +24,7 @@ void Usage() {
                "  --log        print every decoded command\n"
                "While running, type state changes on standard input:\n"
                "  cover open|closed, paper end|near-end|ok, drawer open|closed, offline, online,\n"
-               "  silent on|off, status, quit\n";
+               "  silent on|off, drop (ends the tcp connection), status, quit\n";
 }
 
 }  // namespace
@@ -101,6 +101,11 @@ int main(int argc, char** argv) {
     dumpLog();
     if (line.empty()) continue;
     if (line == "quit" || line == "exit") break;
+    if (line == "drop") {
+      if (tcp) tcp->DropConnection();
+      std::cout << (tcp ? "ok" : "drop works on tcp only") << std::endl;
+      continue;
+    }
     if (line == "status") {
       auto s = printer.State();
       std::cout << "cover " << (s.coverOpen ? "open" : "closed") << ", paper "

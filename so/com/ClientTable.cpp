@@ -2,6 +2,7 @@
 
 bool CClientTable::Register(CTeskOposPrinterSO* instance, bool isPrinter, IDispatch* receiver,
                             const DISPID* dispids, const DrawerParameters& drawer) {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (SoClient& client : clients_) {
     if (client.instance) continue;
     client.instance = instance;
@@ -24,6 +25,7 @@ bool CClientTable::Register(CTeskOposPrinterSO* instance, bool isPrinter, IDispa
 }
 
 void CClientTable::Remove(CTeskOposPrinterSO* instance) {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (SoClient& client : clients_) {
     if (client.instance == instance) client = SoClient{};
   }
@@ -36,7 +38,12 @@ int CClientTable::IndexOf(const CTeskOposPrinterSO* instance) const {
   return kAbsent;
 }
 
-SoClient* CClientTable::Find(const CTeskOposPrinterSO* instance) {
+std::array<SoClient, CClientTable::kSize> CClientTable::Snapshot() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return clients_;
+}
+
+const SoClient* CClientTable::Find(const CTeskOposPrinterSO* instance) const {
   const int index = IndexOf(instance);
   return index == kAbsent ? nullptr : &clients_[index];
 }

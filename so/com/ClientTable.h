@@ -1,9 +1,11 @@
 // The owner's table of the service-object instances that share its engine (the owner
 // itself included): 255 slots, each with the client's role, event receiver, claim,
-// enable and freeze requests and its cash-drawer parameters.
+// enable and freeze requests and its cash-drawer parameters. Changed only on the
+// owner's thread; the event thread reads it through Snapshot.
 #pragma once
 
 #include <array>
+#include <mutex>
 
 #include "platform/com.h"
 
@@ -47,8 +49,21 @@ class CClientTable {
   // Restores the empty-slot values.
   void Remove(CTeskOposPrinterSO* instance);
   int IndexOf(const CTeskOposPrinterSO* instance) const;  // kAbsent when not registered
-  SoClient* Find(const CTeskOposPrinterSO* instance);
+  // For reading on the owner's thread; changes go through Update.
+  const SoClient* Find(const CTeskOposPrinterSO* instance) const;
   const SoClient& At(int index) const { return clients_[index]; }
+  // Changes a client's entry; false when it is not registered.
+  template <class Change>
+  bool Update(const CTeskOposPrinterSO* instance, Change change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int index = IndexOf(instance);
+    if (index == kAbsent) return false;
+    change(clients_[index]);
+    return true;
+  }
+  // A consistent copy for the event thread, which delivers while the owner's thread may
+  // change the table.
+  std::array<SoClient, kSize> Snapshot() const;
 
   bool AnyOpen() const;
   bool AnyClaimed() const;
@@ -59,5 +74,8 @@ class CClientTable {
   bool HasDrawerClient() const;
 
  private:
+  // Writers (the owner's thread) and Snapshot (the event thread) take it; reads on the
+  // owner's thread need not, as only that thread writes.
+  mutable std::mutex mutex_;
   std::array<SoClient, kSize> clients_{};
 };

@@ -534,25 +534,25 @@ HRESULT CTeskOposPrinterSO::ClaimDevice(LONG timeout, LONG* pRC) {
     return S_OK;
   }
   CTeskOposPrinterSO* target = owner_ ? owner_ : this;
-  SoClient* client = CallerClient(target);
-  if (!client || !target->engine_) {
+  if (!CallerClient(target) || !target->engine_) {
     Fail(OPOS_E_FAILURE, pRC);
     return S_OK;
   }
-  client->enabled = 0;
+  target->clients_->Update(this, [](SoClient& c) { c.enabled = 0; });
   if (!target->claimed_) {
     const LONG returned = target->engine_->ClaimDevice(timeout, pRC);
     if (returned == 0 && *pRC == 0) target->claimed_ = 1;
     else if (*pRC == 0) *pRC = returned;
   }
   // A claim that failed leaves the client unclaimed, so the engine is never held for it.
-  client->claimed = *pRC == 0 ? 1 : 0;
+  const LONG claimed = *pRC == 0 ? 1 : 0;
+  target->clients_->Update(this, [claimed](SoClient& c) { c.claimed = claimed; });
   if (owner_ && *pRC == 0) claimed_ = 1;
   resultCode_ = *pRC;
   return S_OK;
 }
 
-SoClient* CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* target) {
+const SoClient* CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* target) const {
   return target->clients_ ? target->clients_->Find(this) : nullptr;
 }
 
@@ -576,7 +576,7 @@ void CTeskOposPrinterSO::SetDeviceEnabled(LONG value, LONG* pRC) {
 
 void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, LONG* pRC) {
   try {
-    SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
+    const SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
     if (clients_ && engine_ && client) {
       if (value) {
         if (client->isPrinter) engine_->SetPrinterMode(1);
@@ -587,7 +587,7 @@ void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, L
         else engine_->SetCashDrawerMode(0);
       }
     }
-    if (client) client->enabled = value;
+    if (client) clients_->Update(caller, [value](SoClient& c) { c.enabled = value; });
     const bool noneEnabled = !clients_ || clients_->NoneEnabled();
     const bool changes = (!enabled_ && !noneEnabled) || (enabled_ && noneEnabled);
     if (!changes) return;
@@ -641,7 +641,7 @@ HRESULT CTeskOposPrinterSO::ReleaseDevice(LONG* pRC) {
     if (owner_) enabled_ = 0;
   }
   CTeskOposPrinterSO* target = owner_ ? owner_ : this;
-  if (SoClient* client = CallerClient(target)) client->claimed = 0;
+  if (target->clients_) target->clients_->Update(this, [](SoClient& c) { c.claimed = 0; });
   if (target->clients_ && !target->clients_->AnyClaimed() && target->claimed_) {
     if (target->engine_) target->engine_->ReleaseDevice(pRC);
     target->claimed_ = 0;
@@ -709,7 +709,7 @@ HRESULT CTeskOposPrinterSO::COFreezeEvents(VARIANT_BOOL freeze, LONG* pRC) {
     return S_OK;
   }
   const bool before = target->clients_->AllFrozen();
-  if (SoClient* client = CallerClient(target)) client->eventsFrozen = freeze != 0 ? 1 : 0;
+  target->clients_->Update(this, [freeze](SoClient& c) { c.eventsFrozen = freeze != 0 ? 1 : 0; });
   const bool after = target->clients_->AllFrozen();
   if (before != after && target->eventThread_) {
     if (after) {
@@ -802,7 +802,7 @@ HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
           target->resultCode_ = OPOS_E_EXTENDED;
           target->resultCodeExtended_ = 300;
           *value = target->lastDrawerState_;
-          SoClient* client = CallerClient(target);
+          const SoClient* client = CallerClient(target);
           if (!client || !client->statusCapability) target->lastDrawerState_ = 0;
         }
       }
@@ -1041,8 +1041,8 @@ LONG CTeskOposPrinterSO::OnPollState() {
 
 void CTeskOposPrinterSO::FireEvent(VARIANT* args, int count, int kind, LONG* response) {
   if (disabledEvent_ || !clients_) return;
-  for (int i = 0; i < CClientTable::kSize; ++i) {
-    const SoClient client = clients_->At(i);
+  const std::array<SoClient, CClientTable::kSize> clients = clients_->Snapshot();
+  for (const SoClient& client : clients) {
     if (!client.instance || !client.enabled || !client.eventReceiver || client.eventsFrozen ||
         !client.dispids) {
       continue;
@@ -1077,7 +1077,7 @@ void CTeskOposPrinterSO::RequestRetry() {
     owner_->RequestRetry();
     return;
   }
-  // The worker resumes its queued output; nothing else to do until it exists.
+  // The engine's worker resumes its queued output here once it can (CPrinterBase::Retry).
 }
 
 // --- Destruction --------------------------------------------------------------------------

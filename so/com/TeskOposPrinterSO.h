@@ -138,7 +138,7 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   void Destroy();
 
   void QueueEvent(int kind, const VARIANT* args, int count);
-  SoClient* CallerClient(CTeskOposPrinterSO* target);
+  const SoClient* CallerClient(CTeskOposPrinterSO* target) const;
   void SetUpDrawerFor(CTeskOposPrinterSO* caller);
 
   std::atomic<ULONG> refs_{1};
@@ -148,8 +148,9 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   LONG claimed_ = 0;
   LONG enabled_ = 0;
   LONG openResult_ = 0;
-  LONG resultCode_ = -1;
-  LONG resultCodeExtended_ = 0;
+  // Also written by the event thread (a failed delivery) and read by engine reports.
+  std::atomic<LONG> resultCode_{-1};
+  std::atomic<LONG> resultCodeExtended_{0};
   std::unique_ptr<Tesk::Printer::CPrinterBase> engine_;
   std::unique_ptr<CClientTable> clients_;
   CTeskOposPrinterSO* owner_ = nullptr;  // holds one reference on it

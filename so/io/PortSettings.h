@@ -5,6 +5,7 @@
 #include <string>
 
 #include "PortSettingsBase.h"
+#include "UsbModelTable.h"
 
 namespace Tesk::IO {
 
@@ -34,9 +35,9 @@ class LPTPortSettings : public CPortSettingsBase {
 class USBPortSettings : public CPortSettingsBase {
  public:
   static constexpr std::size_t kMaxText = 254;
-  // The match text of printer models the model table does not list.
-  static constexpr const wchar_t* kDefaultHardwareIdMatch = L"VID_5A4E&PID_0001";
-  static constexpr const wchar_t* kDefaultModelName = L"ZQ-1A";
+  static constexpr const wchar_t* kDefaultHardwareIdMatch = kDefaultHardwareId;
+  // Not in the model table, so it agrees with the default match text.
+  static constexpr const wchar_t* kDefaultModelName = L"GX-50";
 
   USBPortSettings() : CPortSettingsBase(L"USB") {}
   std::wstring GetSettingsString() const override { return L"Auto"; }
@@ -47,7 +48,11 @@ class USBPortSettings : public CPortSettingsBase {
   const std::wstring& ModelName() const { return modelName_; }
   // Both cut the text to 254 characters; model names come from a fixed list.
   void SetHardwareIdMatch(const std::wstring& text) { hardwareIdMatch_ = text.substr(0, kMaxText); }
-  void SetModelName(const std::wstring& name) { modelName_ = name.substr(0, kMaxText); }
+  // The engine hands over its model name; the match text follows from the model table.
+  void SetModelName(const std::wstring& name) {
+    modelName_ = name.substr(0, kMaxText);
+    hardwareIdMatch_ = HardwareIdForModel(modelName_);
+  }
 
  private:
   std::wstring hardwareIdMatch_ = kDefaultHardwareIdMatch;

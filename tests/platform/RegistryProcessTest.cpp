@@ -133,6 +133,9 @@ TEST_F(RegistryProcesses, AKeyDeletedElsewhereIsReportedThroughOpenHandles) {
   const pid_t deleter = Spawn([] { return RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Gone") == ERROR_SUCCESS ? 0 : 1; });
   ASSERT_EQ(WaitExit(deleter), 0);
   EXPECT_EQ(RegQueryValueExW(key.Get(), L"V", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+  EXPECT_EQ(SetString(key.Get(), L"V", L"y"), ERROR_KEY_DELETED) << "a write does not bring it back";
+  Key reopened;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Gone", 0, KEY_READ, reopened.Out()), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

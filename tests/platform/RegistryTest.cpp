@@ -430,6 +430,19 @@ TEST_F(Registry, FailedWriteReportsAndLosesNothing) {
   EXPECT_EQ(ReadFileBytes(file_), before);
 }
 
+TEST_F(Registry, ARegistryFileReachedByALinkStaysALink) {
+  const std::string real = dir_.File("real/registry.reg");
+  std::filesystem::create_directories(dir_.File("real"));
+  std::filesystem::create_directories(dir_.File("sub/dir"));
+  std::filesystem::create_symlink(real, file_);
+  Key key(Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\T"));
+  ASSERT_EQ(SetString(key.Get(), L"V", L"x"), ERROR_SUCCESS);
+  EXPECT_TRUE(std::filesystem::is_symlink(file_));
+  EXPECT_TRUE(std::filesystem::is_regular_file(real));
+  ReopenFromDisk();
+  EXPECT_EQ(GetString(key.Get(), L"V"), L"x");
+}
+
 TEST_F(Registry, ImportAndExportWindowsFile) {
   // As regedit on Windows exports it: UTF-16LE with BOM, CRLF, comments, default
   // values, dword, multi-string over continuation lines, expand string, empty key.
@@ -506,6 +519,7 @@ TEST_F(Registry, ImportAndExportWindowsFile) {
   ASSERT_EQ(back.size(), 2u);
   EXPECT_EQ(back[1].path, L"HKEY_CLASSES_ROOT\\ZanthOposPrinterU1.13\\CLSID");
   EXPECT_EQ(platform::ExportRegFile(classes, L"HKEY_LOCAL_MACHINE\\Nothing"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform::ExportRegFile(classes, L"HKEY_NOWHERE"), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Registry, ImportDeletesKeysAndValuesAndRejectsBadFiles) {

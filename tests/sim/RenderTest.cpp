@@ -140,6 +140,17 @@ TEST(Images, DownloadedAndColumnImagesPrintDotExact) {
   EXPECT_EQ(page.height, 24);
 }
 
+TEST(Images, WiderThanThePaperIsClippedAtTheEdge) {
+  VirtualPrinter p;
+  Bytes raster = Pattern(640, 4, 5);  // 80 bytes a row, 64 dots beyond the paper
+  p.Feed(Cat({{0x1D, 0x76, 0x30, 0x00, 80, 0x00, 0x04, 0x00}, raster}));
+  Image page = p.CurrentPage();
+  ASSERT_EQ(page.width, kWidth);
+  ASSERT_EQ(page.height, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < kWidth; ++x) ASSERT_EQ(page.At(x, y), RasterDot(raster, 640, x, y)) << x << "," << y;
+}
+
 TEST(Images, ResetLosesTheDownloadedImage) {
   VirtualPrinter p;
   p.Feed(Bytes{0x1D, 0x2A, 0x01, 0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x1B, 0x40, 0x1D, 0x2F, 0x00});

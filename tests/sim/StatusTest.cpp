@@ -248,6 +248,17 @@ TEST(Packets, DataPacketsAreAckedAndCommandsSpanPackets) {
   EXPECT_EQ(p.CutCount(), 1);
 }
 
+TEST(Packets, PrintedTextReadsAcrossPackets) {
+  PrinterConfig cfg;
+  cfg.packetFraming = true;
+  VirtualPrinter p(cfg);
+  Bytes wire = Packet({'T', 'o', 't'});
+  Bytes rest = Packet({'a', 'l', 0x0A, 'x', 0x1B, 0x4A, 0x10, 0x0A});
+  wire.insert(wire.end(), rest.begin(), rest.end());
+  p.Feed(wire);
+  EXPECT_EQ(p.PrintedText(), "Total\nx\n\n");
+}
+
 TEST(Packets, BadChecksumAndJunkAreRefused) {
   PrinterConfig cfg;
   cfg.packetFraming = true;

@@ -131,6 +131,14 @@ TEST(Tcp, HostClosingMidCommandIsLoggedAsTruncated) {
   EXPECT_TRUE(printer.WaitForOp("Truncated", 5s));
 }
 
+TEST(Tcp, StoppedServerRefusesConnections) {
+  VirtualPrinter printer;
+  TcpServer server(printer, 0);
+  std::uint16_t port = server.Port();
+  server.Stop();
+  EXPECT_LT(Connect(port), 0);
+}
+
 TEST(Tcp, BusyPortIsReported) {
   VirtualPrinter printer;
   TcpServer server(printer, 0);

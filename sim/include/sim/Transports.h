@@ -38,6 +38,7 @@ class TcpServer {
   // Closes the current connection from the printer's side (the host sees EOF / reset);
   // the server keeps listening for the next one.
   void DropConnection();
+  // Ends the current connection and stops listening: new connections are refused.
   void Stop();
 
  private:

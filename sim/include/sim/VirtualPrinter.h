@@ -121,6 +121,9 @@ class VirtualPrinter {
   // --- observation ---
   std::vector<Command> Log() const;                 // everything decoded so far, in order
   std::vector<Command> LogOf(std::string_view op) const;
+  // The printed text in code-table bytes: LF ends a line with "\n"; ESC J, ESC d, cuts and
+  // page prints end a line that has text on it. For e2e assertions on what was printed.
+  std::string PrintedText() const;
   std::size_t BytesReceived() const;
   int CutCount() const;
   int PulseCount() const;

@@ -300,6 +300,8 @@ const ChangeCase kK15ChangeCases[] = {
     {"PartialPaperEndNoChange",
      {0, 0, 0, 0x60},
      {{{0x00, 0x00, 0x00, 0x20}, 0}}},  // not all of 60 set, not all clear
+    {"HalfNearEndIgnored", {0, 0, 0, 0}, {{{0x00, 0x00, 0x00, 0x04}, 0}}},
+    {"HalfPaperEndIgnored", {0, 0, 0, 0}, {{{0x00, 0x00, 0x00, 0x40}, 0}}},
     {"CoverFirst",
      {0, 0, 0, 0},
      {{{0x00, 0x04, 0x00, 0x60}, PTR_SUE_COVER_OPEN},

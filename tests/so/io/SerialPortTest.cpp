@@ -11,6 +11,7 @@
 
 #include "CustomBaud.h"
 #include "SerialPort.h"
+#include "PseudoTerminal.h"
 #include "platform/TempDir.h"
 
 namespace Tesk::IO {
@@ -22,40 +23,14 @@ long ElapsedMs(Clock::time_point since) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-// A pseudo-terminal: the port opens the slave, the test plays the printer on the master.
-class PseudoTerminal {
- public:
-  PseudoTerminal() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) slave_ = ptsname(master_);
-    // Keeps the slave side alive between the port's opens.
-    if (!slave_.empty()) keeper_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  }
-  ~PseudoTerminal() {
-    if (keeper_ >= 0) ::close(keeper_);
-    if (master_ >= 0) ::close(master_);
-  }
-  int Master() const { return master_; }
-  const std::string& Slave() const { return slave_; }
-  termios SlaveSettings() const {
-    termios line{};
-    tcgetattr(keeper_, &line);
-    return line;
-  }
-  int SlaveFd() const { return keeper_; }
-
- private:
-  int master_ = -1;
-  int keeper_ = -1;
-  std::string slave_;
-};
-
 SerialPortSettings SettingsFor(const std::string& device, const std::string& baudField) {
   SerialPortSettings settings;
   std::string text = device + (baudField.empty() ? "" : "," + baudField);
   settings.SetSettingsString(std::wstring(text.begin(), text.end()));
   return settings;
 }
+
+using testing_support::PseudoTerminal;
 
 class SerialPty : public ::testing::Test {
  protected:
