@@ -37,8 +37,10 @@ class IPort {
   virtual void StartReceive(BYTE* buffer, LONG length, ReceiveCallback callback) = 0;
   virtual void CancelReceive() = 0;
   // Reads into buffer + offset in chunks of at most 128 bytes. With waitAll it keeps
-  // trying (2000 ms per attempt) until length bytes arrived; without, it returns after
-  // the first attempt (200 ms). *bytesRead gets what arrived either way.
+  // trying (five attempts) until length bytes arrived; without, it returns after the
+  // first attempt. Each attempt waits the port type's limit (2000 ms with wait-all and
+  // 200 ms without on USB; the line time-outs on serial and parallel ports; the read
+  // time-out on TCP/IP). *bytesRead gets what arrived either way.
   virtual bool Read(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL waitAll) = 0;
   // One read attempt; the last argument is ignored.
   virtual bool ReadOnce(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL ignored) = 0;

@@ -105,6 +105,7 @@ bool TCPIPPort::Connect() {
     }
   }
   connected_ = true;
+  ++connections_;
   return true;
 }
 

@@ -173,9 +173,7 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
 
   if (PrinterBuffer* deferred = CurrentPrinterBuffer()) {
     if (transaction_ && !rotateRight90_ && !rotateLeft90_ && !pageMode_) {
-      cmdHelper_->SetJustification(*deferred, 0);
-      cmdHelper_->SetLeftMargin(*deferred, 0);
-      cmdHelper_->SetPrintMode(*deferred, 0, 0, 0, 0, 0);
+      ClearFormatInStd(*deferred);
     }
     deferred->AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size());
     return StoreResult(*this, 0, result);

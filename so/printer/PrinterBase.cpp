@@ -21,14 +21,67 @@ CPrinterBase::CPrinterBase(const CPrinterBase& other) = default;
 CPrinterBase& CPrinterBase::operator=(const CPrinterBase& other) = default;
 CPrinterBase::~CPrinterBase() = default;
 
+// The construction stage of the property values; the model's set-up and the open
+// stage override parts of it.
 void CPrinterBase::InitProperty() {
+  printWidth_ = 576;
+  dotSizeH_ = dotSizeV_ = 0.125f;
+  cutDistance_ = 2100;
+  pageAreaWidth_ = printWidth_;
+  pageAreaHeight_ = 1000;
+
+  // Models without their own font lists keep the full construction list, so that
+  // CharacterSetList never turns empty when a font is applied.
+  const std::wstring allCharacterSets =
+      L"255,437,850,852,858,860,863,865,866,932,936,949,997,998,999,1252";
   fonts_ = {};
-  fonts_[0] = PrinterFont{L'A', 12, 24, L""};
-  fonts_[1] = PrinterFont{L'B', 9, 17, L""};
+  fonts_[0] = PrinterFont{L'A', 12, 24, allCharacterSets};
+  fonts_[1] = PrinterFont{L'B', 9, 17, allCharacterSets};
   fontCount_ = 2;
   currentFont_ = 0;
   charWidth_ = fonts_[0].width;
   charHeight_ = fonts_[0].height;
+  characterSetList_ = allCharacterSets;
+
+  drawerOpenLevel_ = 0;
+  drawerPin_ = 1;
+  drawerStatusCapability_ = 0;
+  drawerOnTime_ = 25;
+  drawerOffTime_ = 255;
+  characterSetChanged_ = fontChanged_ = lineSpacingChanged_ = lineWidthChanged_ = 0;
+  letterQualityChanged_ = printAreaPending_ = 0;
+
+  asyncMode_ = 0;
+  bitmapMode_ = 0;
+  binaryConversion_ = 0;
+  recLineWidth_ = 576;
+  recSidewaysMaxChars_ = 138;
+  recSidewaysMaxLines_ = 17;
+  slipValues_.fill(0);
+  cartridgeNotify_ = 0;
+  jrnCartridgeState_ = PTR_CART_UNKNOWN;
+  jrnCurrentCartridge_ = 0;
+  recCartridgeState_ = 0;
+  recCurrentCartridge_ = 1;
+  slpPrintSide_ = slpCartridgeState_ = slpCurrentCartridge_ = 0;
+  mapCharacterSet_ = 0;
+  pageModeDescriptor_ = 15;
+
+  recLineCharsList_ = L"48,64";
+  fontTypefaceList_ = L"A,B";
+  recBarCodeRotationList_ = L"0,R90,L90,180";
+  recBitmapRotationList_ = L"0,R90,L90,180";
+  pageModeArea_ = std::to_wstring(printWidth_) + L"," + std::to_wstring(pageAreaHeight_);
+
+  deviceDescription_ = L"Corlin High Performance Printer";
+  modelName_ = L"Corlin Printer";
+  makerName_ = "Corlin";
+  firmwareVersion_ = "1.00";
+  checkHealthText_.clear();
+
+  opened_ = claimed_ = enabled_ = 0;
+  queryInfoAtClaim_ = asbCapable_ = asbInUse_ = 0;
+  statusMethod_ = 2;
 
   capabilities_.fill(0);
   SetCapability(PIDXPtr_CapCoverSensor, 1);
@@ -37,10 +90,10 @@ void CPrinterBase::InitProperty() {
   for (LONG index = PIDXPtr_CapRecLeft90; index <= PIDXPtr_CapRecRotate180; ++index)
     SetCapability(index, 1);
   SetCapability(PIDXPtr_CapRecUnderline, 1);
-  SetCapability(8548, PTR_CCS_ASCII);
-  SetCapability(8549, 1);
-  SetCapability(8553, 1);
-  SetCapability(8560, 1);
+  SetCapability(PIDXPtr_CapCharacterSet, PTR_CCS_ASCII);
+  SetCapability(PIDXPtr_CapTransaction, 1);
+  SetCapability(PIDXPtr_CapRecColor, 1);
+  SetCapability(PIDXPtr_CapRecPageMode, 1);
 }
 
 LONG CPrinterBase::Capability(LONG index) const {
@@ -82,7 +135,10 @@ void CPrinterBase::SetProperty_Open() {
   pageMode_ = 0;
   rotateRight90_ = rotateLeft90_ = rotate180_ = 0;
   characterSetChanged_ = fontChanged_ = lineSpacingChanged_ = lineWidthChanged_ = 0;
-  letterQualityChanged_ = rotate180Toggled_ = 0;
+  letterQualityChanged_ = rotate180Toggled_ = printAreaPending_ = 0;
+  rotateBarcodes_ = rotateBitmaps_ = 0;
+  // A MapMode of the previous session may have rewritten it; MapMode is dots again.
+  pageModeArea_ = std::to_wstring(pageAreaWidth_) + L"," + std::to_wstring(pageAreaHeight_);
 
   recLineChars_ = 48;
   formatLineLength_ = 48;
@@ -101,7 +157,10 @@ void CPrinterBase::SetProperty_Open() {
 void CPrinterBase::SetFont(int fontIndex) {
   if (fontIndex < 0 || fontIndex >= kMaxFonts) return;
   const PrinterFont& font = fonts_[static_cast<size_t>(fontIndex)];
-  const bool sideways = rotateRight90_ || rotateLeft90_;
+  // Lines run along the paper when rotated 90° or when page mode prints vertically.
+  const bool verticalPage =
+      pageMode_ && (pageModePrintDirection_ == 2 || pageModePrintDirection_ == 4);
+  const bool sideways = rotateRight90_ || rotateLeft90_ || verticalPage;
   if (!sideways && font.width > 0) {
     recLineWidth_ = printWidth_;
     recLineChars_ = printWidth_ / font.width;
@@ -245,12 +304,9 @@ LONG CPrinterBase::ExecuteClaimDevice() {
 LONG CPrinterBase::RefreshPrinterInfo() {
   constexpr LONG kReplySize = 64;
   constexpr DWORD kTimeout = 2000;
-  auto askText = [&](int (ICmdHelper::*build)(PrinterBuffer&), bool selectFirst,
-                     std::string& answer) -> LONG {
+  // Sends the query in the command buffer and reads its text answer.
+  auto askText = [&](std::string& answer) -> LONG {
     BYTE reply[kReplySize + 1] = {};
-    commandBuffer_.Clear();
-    if (selectFirst) cmdHelper_->SelectPeripheral(commandBuffer_, 1);
-    (cmdHelper_->*build)(commandBuffer_);
     LONG code = DirectSend(commandBuffer_, false, 7);
     if (code != 0) return code;
     Sleep(50);
@@ -264,13 +320,20 @@ LONG CPrinterBase::RefreshPrinterInfo() {
   };
 
   std::string firmware, maker, model;
-  LONG code = askText(&ICmdHelper::QueryFirmwareVersion, false, firmware);
+  commandBuffer_.Clear();
+  cmdHelper_->QueryFirmwareVersion(commandBuffer_);
+  LONG code = askText(firmware);
   if (code != 0) return code;
   firmwareVersion_ = firmware.substr(0, 255);
-  code = askText(&ICmdHelper::QueryMakerName, false, maker);
+  commandBuffer_.Clear();
+  cmdHelper_->QueryMakerName(commandBuffer_);
+  code = askText(maker);
   if (code != 0) return code;
   makerName_ = maker.substr(0, 255);
-  code = askText(&ICmdHelper::QueryModelName, true, model);
+  commandBuffer_.Clear();
+  cmdHelper_->SelectPeripheral(commandBuffer_, 1);
+  cmdHelper_->QueryModelName(commandBuffer_);
+  code = askText(model);
   if (code != 0) return code;
   // The printer answers in ASCII; longer names are cut to the field's 29 characters.
   std::wstring wideModel(model.begin(), model.end());
@@ -324,6 +387,7 @@ int CPrinterBase::DeviceEnable(int enable) {
     if (cmdHelper_) {
       commandBuffer_.Clear();
       cmdHelper_->SetAutoStatusBack(commandBuffer_, 0xFF);
+      asbConnection_ = -1;  // the write below records the connection it went out on
       DirectSend(commandBuffer_, false, 7);
     }
     if (isCom_) GetPrinterState(true);
@@ -336,6 +400,7 @@ int CPrinterBase::DeviceEnable(int enable) {
 }
 
 void CPrinterBase::DisableDevice() {
+  asbConnection_ = 0;
   if (worker_) {
     worker_->Suspend();
     worker_->SetMonitoring(false);

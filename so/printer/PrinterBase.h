@@ -36,6 +36,10 @@ struct PrinterFont {
   std::wstring characterSetList;
 };
 
+// Capability indexes past the last standard one (8563); this engine answers them too.
+constexpr LONG PIDXPtr_CapRecLineAndCurveText = 8564;  // PrintLine and PrintCurveText
+constexpr LONG PIDXPtr_CapModelExtension = 8565;       // set by the packet-framed model only
+
 class CPrinterBase {
  public:
   static constexpr int kMaxFonts = 10;
@@ -157,6 +161,43 @@ class CPrinterBase {
   LONG SetPropertyNumber(LONG index, LONG value, LONG* result);
   LONG GetPropertyString(LONG index, BSTR* value);
   LONG SetPropertyString(LONG index, const std::wstring& value, LONG* result);
+  LONG VerifyProperty(LONG index, const std::wstring& value, LONG flags);
+
+  // --- Units: printer dots <-> the current MapMode (an inch is 25.375 mm here) ------
+  LONG DOT2MapNumber_H(LONG dots) const;
+  LONG DOT2MapNumber_V(LONG dots) const;
+  LONG MapNumber2DOT_H(LONG value) const;
+  LONG MapNumber2DOT_V(LONG value) const;
+  LONG metric2MapNumber(LONG hundredthsMm) const;
+  LONG MapNumber2metric(LONG value) const;
+  LONG H2V(LONG dots) const;
+  LONG GetRecLineWidth() const { return DOT2MapNumber_H(recLineWidth_); }
+  // Page geometry the property setters check and apply.
+  LONG ValidatePageModePrintArea(LONG x, LONG y, LONG width, LONG height) const;
+  LONG SetPageModePrintDirection(LONG direction);
+  LONG SetRotation(LONG rotation);
+
+  // --- Escape-sequence translation (EscapeSequences.cpp) ------------------------------
+  // Appends the printer commands for OPOS print data (text with ESC | sequences) to out.
+  // validate: a dry run for ValidateData that stops at the first refused sequence.
+  // Returns 0, OPOS_E_ILLEGAL (a value had to be approximated) or OPOS_E_FAILURE (the
+  // last sequence, or in a dry run any sequence, was refused).
+  LONG FormatStringToOutBuffer(PrinterBuffer& out, const PrinterBuffer& input, int validate);
+  // The font whose cell fits lineChars across the paper best; 0xFF when none is
+  // narrow enough.
+  int SelectFont(LONG lineChars) const;
+  int SelectMinFont() const;
+  void SelectPrintMode(PrinterBuffer& out, int emphasized, int unused, int doubleWidth,
+                       int doubleHeight, int underline, int fontB);
+  void ClearFormatInStd(PrinterBuffer& out);
+  void SelectHPosInStd(PrinterBuffer& out, char letter, LONG width);
+  // Decoders of an ESC ! (or, double-byte, FS !) mode byte.
+  int IsFontB(BYTE mode) const { return mode & 0x01; }
+  int IsBold(BYTE mode) const { return (mode >> 3) & 1; }
+  int IsItalic(BYTE mode) const;
+  int IsUnderline(BYTE mode) const { return (mode >> 7) & 1; }
+  int IsDoubleHeight(BYTE mode, int doubleByte) const { return (mode >> (doubleByte ? 3 : 4)) & 1; }
+  int IsDoubleWidth(BYTE mode, int doubleByte) const { return (mode >> (doubleByte ? 2 : 5)) & 1; }
 
   // --- Engine state read by the COM layer and tests ----------------------------------
   const std::wstring& GetModelName() const { return modelName_; }
@@ -181,8 +222,16 @@ class CPrinterBase {
   LONG RefreshPrinterInfo();
   void InitProperty();
   void DisableDevice();
+  void RestoreAsbAfterReconnect();
   void LeaveLayoutModes();
   void SetFont(int fontIndex);
+  // Property helpers (PrinterProperties.cpp).
+  LONG SetRecLineChars(LONG chars);
+  bool IsInCharacterSetList(LONG characterSet) const;
+  void RewritePageAreaTexts();
+  // Reads "x,y,width,height"; false when the text has fewer than three commas.
+  bool GetValueInPageModeAreaString(const std::wstring& text, LONG& x, LONG& y, LONG& width,
+                                    LONG& height) const;
   LONG Capability(LONG index) const;
   void SetCapability(LONG index, LONG value);
   // One status request and its 1-byte answer (the last byte that arrived).
@@ -212,6 +261,9 @@ class CPrinterBase {
   int queryInfoAtClaim_ = 0;
   int asbCapable_ = 0;
   int asbInUse_ = 0;
+  // The TCP connection automatic status back went out on: 0 while it is off, -1 while
+  // the command that switches it on is being written.
+  int asbConnection_ = 0;
   BYTE statusMethod_ = 2;  // bit 0 real-time status (DLE EOT), bit 1 by command (GS r)
   ICmdHelper* cmdHelper_ = nullptr;
   PrinterBuffer commandBuffer_{2048, 32};
@@ -235,6 +287,7 @@ class CPrinterBase {
   LONG rotationOffset_ = 60;
   std::array<PrinterFont, kMaxFonts> fonts_{};
   int fontCount_ = 0;
+  int defaultFont_ = 0;  // the font ESC | 0fT selects
   int currentFont_ = 0;
   BYTE charWidth_ = 12, charHeight_ = 24;
   BYTE formatLineLength_ = 48;
@@ -271,6 +324,16 @@ class CPrinterBase {
   std::wstring recBitmapRotationList_ = L"0,R90,L90,180";
   std::wstring checkHealthText_;
   std::array<LONG, kLastCapabilityIndex - kFirstCapabilityIndex + 1> capabilities_{};
+  // Slip (8024..8034) and cartridge values: this printer has neither, they answer as set
+  // at construction.
+  std::array<LONG, 11> slipValues_{};
+  LONG cartridgeNotify_ = 0;
+  LONG jrnCartridgeState_ = 0x10000000;  // PTR_CART_UNKNOWN
+  LONG jrnCurrentCartridge_ = 0, recCartridgeState_ = 0, recCurrentCartridge_ = 1;
+  LONG slpPrintSide_ = 0, slpCartridgeState_ = 0, slpCurrentCartridge_ = 0;
+  LONG mapCharacterSet_ = 0;
+  int printAreaPending_ = 0;  // PageModePrintArea must be sent before the next page text
+  int rotateBarcodes_ = 0, rotateBitmaps_ = 0;
 
   // Output buffers
   PrinterBuffer pendingSettingsBuffer_{512, 32};
@@ -283,6 +346,18 @@ class CPrinterBase {
   PrinterBuffer conversionBuffer_{32, 32};
   PrinterBuffer formatOutputBuffer_{512, 32};
   PrinterBuffer packetBuffer_{512, 32};
+
+  // Escape-sequence translation. The graphics and barcode parts fill these seams in;
+  // until then no bitmap is registered and barcodes format nothing. Virtual so that
+  // tests can watch what the translator passes on.
+  friend class EscapeTranslator;
+  virtual int IsBitmapSet(LONG number) const;
+  virtual int FormatSettedBitmap(PrinterBuffer& out, LONG number);
+  virtual LONG FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG symbology,
+                             LONG height, LONG width, LONG alignment, LONG textPosition);
+  PrinterBuffer lineBuffer_{32, 32};        // the current line before it is flushed
+  PrinterBuffer escapeDataBuffer_{32, 32};  // data of an ESC | R or ESC | E sequence
+  BYTE printMode_ = 0;  // the mode byte SelectPrintMode sent last
 
   // Output state
   int transaction_ = 0;

@@ -5,6 +5,7 @@
 #include "PrinterBase.h"
 #include "PrinterPort.h"
 #include "PrinterWorker.h"
+#include "TCPIPPort.h"
 #include "platform/sync.h"
 
 namespace Tesk::Printer {
@@ -39,6 +40,7 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
   const bool packetProtocol = modelName_ == L"K15" && bidirectional_;
   if (!packetProtocol) {
     if (!printerPort_->Write(buffer.Data(), 0, buffer.Size())) return OPOS_E_NOHARDWARE;
+    RestoreAsbAfterReconnect();
     if (bidirectional_ && waitForReply) {
       LONG count = 0;
       const LONG code = ReadData(replyBuffer_.data(), 0, 255, &count, 2000);
@@ -66,8 +68,31 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
   return 0;
 }
 
+// A network printer that was reconnected during a write has forgotten the automatic
+// status back the old connection enabled; without it no status change would arrive.
+void CPrinterBase::RestoreAsbAfterReconnect() {
+  if (!isTcpIp_ || !asbInUse_ || !enabled_ || !cmdHelper_ || asbConnection_ == 0) return;
+  auto* tcp = dynamic_cast<Tesk::IO::TCPIPPort*>(printerPort_->GetPort());
+  if (!tcp || tcp->ConnectionCount() == asbConnection_) return;
+  const bool justSwitchedOn = asbConnection_ < 0;
+  asbConnection_ = tcp->ConnectionCount();
+  if (justSwitchedOn) return;
+  PrinterBuffer asbOn(8, 8);
+  cmdHelper_->SetAutoStatusBack(asbOn, 0xFF);
+  printerPort_->Write(asbOn.Data(), 0, asbOn.Size());
+}
+
+// Drops queued jobs and everything collected for later output; the transaction,
+// page-mode and rotation flags stay as they are. Sets no ResultCode.
 LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
   if (worker_) worker_->ClearQueue();
+  transactionBuffer_.Clear();
+  pageModeBuffer_.Clear();
+  rotationBuffers_[0].Clear();
+  sendBuffer_.Clear();
+  conversionBuffer_.Clear();
+  formatOutputBuffer_.Clear();
+  lineBuffer_.Clear();
   return 0;
 }
 
@@ -83,12 +108,6 @@ void CPrinterBase::ReportNotAvailable(LONG* result) {
     return 0;                         \
   }
 
-ZANTH_NOT_AVAILABLE(PrintNormal(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintImmediate(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintTwoNormal(LONG, const std::wstring&, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(TransactionPrint(LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(ValidateData(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(CutPaper(LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintBarCode(LONG, const std::wstring&, LONG, LONG, LONG, LONG, LONG,
                                  LONG* result))
 ZANTH_NOT_AVAILABLE(PrintBitmap(LONG, const std::wstring&, LONG, LONG, LONG* result))
@@ -104,38 +123,7 @@ ZANTH_NOT_AVAILABLE(CheckHealth(LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(DirectIO(LONG, LONG*, std::wstring&, LONG* result))
 ZANTH_NOT_AVAILABLE(OpenDrawer(LONG* result))
 ZANTH_NOT_AVAILABLE(WaitForDrawerClose(LONG, LONG, LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(SetPropertyNumber(LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(SetPropertyString(LONG, const std::wstring&, LONG* result))
 
 #undef ZANTH_NOT_AVAILABLE
-
-// Until the property table is built, only the values the lifecycle keeps are answered.
-LONG CPrinterBase::GetPropertyNumber(LONG index, LONG* value) {
-  if (!value) return 0;
-  if (index >= kFirstCapabilityIndex && index <= kLastCapabilityIndex) {
-    *value = Capability(index);
-  } else if (index == PIDXPtr_CoverOpen) {
-    *value = lastStatus_.coverOpen ? 1 : 0;
-  } else if (index == PIDXPtr_RecEmpty) {
-    *value = lastStatus_.paperEnd ? 1 : 0;
-  } else if (index == PIDXPtr_RecNearEnd) {
-    *value = lastStatus_.nearEnd ? 1 : 0;
-  } else if (index == PIDXPtr_CharacterSet) {
-    *value = characterSet_;
-  } else if (index == PIDXPtr_RecLineChars) {
-    *value = recLineChars_;
-  }
-  return 0;
-}
-
-LONG CPrinterBase::GetPropertyString(LONG index, BSTR* value) {
-  if (!value) return 0;
-  if (index == PIDX_DeviceName) {
-    *value = SysAllocString(modelName_.c_str());
-  } else if (index == PIDXPtr_CharacterSetList) {
-    *value = SysAllocString(characterSetList_.c_str());
-  }
-  return 0;
-}
 
 }  // namespace Tesk::Printer

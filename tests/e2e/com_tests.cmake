@@ -1,17 +1,11 @@
 # End-to-end tests of the COM layer: clients that load the built service object.
 if(ZANTH_SO_COM_FULL AND EXISTS ${PROJECT_SOURCE_DIR}/platform/src/regfile.cpp)
   zanth_add_test(NAME com_raw_client_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_raw_client_test.cpp
-                 LIBS zanth_platform)
+                 LIBS zanth_platform zanth_sim)
   add_dependencies(com_raw_client_test ZanthSO)
   zanth_add_test(NAME com_co_client_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_co_client_test.cpp
-                 LIBS zanth_co zanth_platform)
+                 LIBS zanth_co zanth_platform zanth_sim)
   add_dependencies(com_co_client_test ZanthSO)
-  # Printing needs the engine's output path; until it is built the print steps are skipped.
-  get_target_property(zanth_printer_sources zanth_so_printer SOURCES)
-  if("${zanth_printer_sources}" MATCHES "OutputPipeline")
-    target_compile_definitions(com_raw_client_test PRIVATE ZANTH_ENGINE_PRINTS=1)
-    target_compile_definitions(com_co_client_test PRIVATE ZANTH_ENGINE_PRINTS=1)
-  endif()
 endif()
 
 # Events through the virtual printer on loopback TCP.

@@ -227,7 +227,7 @@ TEST(OpenFromEntry, FilePortPrinterRunsTheWholeLifecycle) {
   ASSERT_EQ(outcome.openResult, 0);
   ASSERT_NE(engine, nullptr);
 
-  LONG result = -1;
+  LONG result = 0;  // the claim only runs on a clear result variable
   engine->ClaimDevice(0, &result);
   EXPECT_EQ(result, 0);
   const std::vector<BYTE> claim = {
