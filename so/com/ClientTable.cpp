@@ -32,6 +32,11 @@ void CClientTable::Remove(CTeskOposPrinterSO* instance) {
 }
 
 int CClientTable::IndexOf(const CTeskOposPrinterSO* instance) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return IndexOfLocked(instance);
+}
+
+int CClientTable::IndexOfLocked(const CTeskOposPrinterSO* instance) const {
   for (int i = 0; i < kSize; ++i) {
     if (instance && clients_[i].instance == instance) return i;
   }
@@ -44,16 +49,23 @@ std::array<SoClient, CClientTable::kSize> CClientTable::Snapshot() const {
 }
 
 bool CClientTable::IsRegistered(const CTeskOposPrinterSO* instance) const {
-  std::lock_guard<std::mutex> lock(mutex_);
   return IndexOf(instance) != kAbsent;
 }
 
-const SoClient* CClientTable::Find(const CTeskOposPrinterSO* instance) const {
-  const int index = IndexOf(instance);
-  return index == kAbsent ? nullptr : &clients_[index];
+SoClient CClientTable::At(int index) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return clients_[index];
+}
+
+std::optional<SoClient> CClientTable::Find(const CTeskOposPrinterSO* instance) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const int index = IndexOfLocked(instance);
+  if (index == kAbsent) return std::nullopt;
+  return clients_[index];
 }
 
 bool CClientTable::AnyOpen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.open) return true;
   }
@@ -61,6 +73,7 @@ bool CClientTable::AnyOpen() const {
 }
 
 bool CClientTable::AnyClaimed() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.claimed) return true;
   }
@@ -68,6 +81,7 @@ bool CClientTable::AnyClaimed() const {
 }
 
 bool CClientTable::NoneEnabled() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.enabled) return false;
   }
@@ -75,6 +89,7 @@ bool CClientTable::NoneEnabled() const {
 }
 
 bool CClientTable::AllFrozen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   bool any = false;
   for (const SoClient& c : clients_) {
     if (!c.instance) continue;
@@ -85,6 +100,7 @@ bool CClientTable::AllFrozen() const {
 }
 
 bool CClientTable::HasPrinterClient() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.isPrinter) return true;
   }
@@ -92,6 +108,7 @@ bool CClientTable::HasPrinterClient() const {
 }
 
 bool CClientTable::HasDrawerClient() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && !c.isPrinter) return true;
   }

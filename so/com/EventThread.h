@@ -89,8 +89,10 @@ class CTaskThreadBase2 {
   // from inside a callback): the thread frees itself and the queue once its loop ends.
   // Call only on the event thread.
   void FreeWhenEnded(CTaskContextBase* context);
-  bool HasThread() const { return thread_.joinable(); }
-  bool IsCurrentThread() const { return thread_.get_id() == std::this_thread::get_id(); }
+  // Both may be asked on the event thread itself (a control object closing from inside
+  // its callback), so they read atomics, not the std::thread the owner's thread assigns.
+  bool HasThread() const { return hasThread_; }
+  bool IsCurrentThread() const { return threadId_.load() == std::this_thread::get_id(); }
   int GetState() const { return state_; }
 
  private:
@@ -98,6 +100,8 @@ class CTaskThreadBase2 {
 
   CTaskContextBase* context_ = nullptr;
   std::thread thread_;
+  std::atomic<bool> hasThread_{false};
+  std::atomic<std::thread::id> threadId_{};
   std::mutex mutex_;
   std::condition_variable changed_;
   bool stopRequested_ = false;

@@ -559,8 +559,8 @@ HRESULT CTeskOposPrinterSO::ClaimDevice(LONG timeout, LONG* pRC) {
   return S_OK;
 }
 
-const SoClient* CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* target) const {
-  return target->clients_ ? target->clients_->Find(this) : nullptr;
+std::optional<SoClient> CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* target) const {
+  return target->clients_ ? target->clients_->Find(this) : std::nullopt;
 }
 
 void CTeskOposPrinterSO::SetDeviceEnabled(LONG value, LONG* pRC) {
@@ -583,7 +583,7 @@ void CTeskOposPrinterSO::SetDeviceEnabled(LONG value, LONG* pRC) {
 
 void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, LONG* pRC) {
   try {
-    const SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
+    const std::optional<SoClient> client = clients_ ? clients_->Find(caller) : std::nullopt;
     if (clients_ && engine_ && client) {
       if (value) {
         if (client->isPrinter) engine_->SetPrinterMode(1);
@@ -813,7 +813,7 @@ HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
           target->resultCode_ = OPOS_E_EXTENDED;
           target->resultCodeExtended_ = 300;
           *value = target->lastDrawerState_;
-          const SoClient* client = CallerClient(target);
+          const std::optional<SoClient> client = CallerClient(target);
           if (!client || !client->statusCapability) target->lastDrawerState_ = 0;
         }
       }
@@ -946,7 +946,7 @@ HRESULT CTeskOposPrinterSO::CheckHealth(LONG level, LONG* pRC) {
 // --- Drawer -------------------------------------------------------------------------------
 
 void CTeskOposPrinterSO::SetUpDrawerFor(CTeskOposPrinterSO* caller) {
-  const SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
+  const std::optional<SoClient> client = clients_ ? clients_->Find(caller) : std::nullopt;
   if (!client || !engine_) return;
   engine_->SetupCashDrawer(client->drawerPin, client->openLevel, client->statusCapability,
                            client->onTime, client->offTime, client->waitTimeout);
@@ -994,7 +994,7 @@ HRESULT CTeskOposPrinterSO::WaitForDrawerClose(LONG beepTimeout, LONG beepFreque
   }
   *pRC = OPOS_E_EXTENDED;
   target->resultCodeExtended_ = 300;
-  const SoClient* client = CallerClient(target);
+  const std::optional<SoClient> client = CallerClient(target);
   if (client && client->statusCapability) {
     LONG returned = 0;
     bool threw = false;

@@ -138,7 +138,7 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   void Destroy();
 
   void QueueEvent(int kind, const VARIANT* args, int count);
-  const SoClient* CallerClient(CTeskOposPrinterSO* target) const;
+  std::optional<SoClient> CallerClient(CTeskOposPrinterSO* target) const;
   void SetUpDrawerFor(CTeskOposPrinterSO* caller);
 
   std::atomic<ULONG> refs_{1};
