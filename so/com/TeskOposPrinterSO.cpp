@@ -20,7 +20,9 @@ constexpr int kOutputCompleteKind = 2;
 constexpr int kStatusKind = 3;
 constexpr size_t kErrorStringChars = 127;
 
-// Every instance that completed a full open, found by device name.
+// Every instance that completed a full open, found by device name. Locked: an owner may
+// be closed and destroyed on its event thread while another thread opens.
+std::mutex g_instancesMutex;
 std::array<CTeskOposPrinterSO*, CTeskOposPrinterSO::kInstanceTableSize> g_instances{};
 std::atomic<int> g_liveEngines{0};
 
@@ -360,9 +362,10 @@ HRESULT CTeskOposPrinterSO::GetOpenResult(LONG* openResult) {
 // --- Open ---------------------------------------------------------------------------------
 
 CTeskOposPrinterSO* CTeskOposPrinterSO::FindOwner(const std::wstring& deviceName) {
+  std::lock_guard<std::mutex> lock(g_instancesMutex);
   for (CTeskOposPrinterSO* instance : g_instances) {
     // An owner whose engine was closed has nothing left to share.
-    if (instance && instance->engine_ && instance->deviceName_ == deviceName) return instance;
+    if (instance && instance->sharing_ && instance->deviceName_ == deviceName) return instance;
   }
   return nullptr;
 }
@@ -493,6 +496,7 @@ LONG CTeskOposPrinterSO::FullOpen(const std::wstring& printerName,
                              drawer.onTime, drawer.offTime, drawer.waitTimeout);
   }
 
+  std::unique_lock<std::mutex> instancesLock(g_instancesMutex);
   if (instanceSlot_ == 0) {
     for (int i = 0; i < kInstanceTableSize; ++i) {
       if (!g_instances[i]) {
@@ -503,6 +507,7 @@ LONG CTeskOposPrinterSO::FullOpen(const std::wstring& printerName,
     }
   }
   if (instanceSlot_ == 0) {
+    instancesLock.unlock();
     AbandonFullOpen();
     return OPOS_E_FAILURE;
   }
@@ -512,6 +517,7 @@ LONG CTeskOposPrinterSO::FullOpen(const std::wstring& printerName,
   eventThread_ = std::make_unique<CTaskThreadBase2>();
   eventThread_->Prepare(eventContext_.get());
   disabledEvent_ = false;
+  sharing_ = true;  // last: FindOwner sees the device name and tables complete
   resultCode_ = -1;
   openResult_ = 0;
   return 0;
@@ -693,6 +699,7 @@ HRESULT CTeskOposPrinterSO::CloseService(LONG* pRC) {
   if (!target->clients_->AnyOpen()) {
     LONG rc = 0;
     if (target->engine_) {
+      target->sharing_ = false;
       target->engine_->CloseService(&rc);
       target->StopEventThread(INFINITE);
       target->engine_.reset();
@@ -1097,6 +1104,12 @@ void CTeskOposPrinterSO::RequestRetry() {
 // --- Destruction --------------------------------------------------------------------------
 
 void CTeskOposPrinterSO::Destroy() {
+  sharing_ = false;
+  {
+    std::lock_guard<std::mutex> lock(g_instancesMutex);
+    if (instanceSlot_ > 0) g_instances[instanceSlot_ - 1] = nullptr;
+    instanceSlot_ = 0;
+  }
   LONG rc = 0;
   if (enabled_) SetDeviceEnabled(0, &rc);
   rc = 0;
@@ -1133,6 +1146,4 @@ void CTeskOposPrinterSO::Destroy() {
     engine_.reset();
     --g_liveEngines;
   }
-  if (instanceSlot_ > 0) g_instances[instanceSlot_ - 1] = nullptr;
-  instanceSlot_ = 0;
 }

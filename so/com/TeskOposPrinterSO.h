@@ -155,6 +155,8 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   std::unique_ptr<CClientTable> clients_;
   CTeskOposPrinterSO* owner_ = nullptr;  // holds one reference on it
   LONG instanceSlot_ = 0;
+  // True from a full open to the engine's close: other instances may attach meanwhile.
+  std::atomic<bool> sharing_{false};
   std::wstring deviceName_;
   IDispatch* eventReceiver_ = nullptr;  // not reference-counted, as the control object expects
   std::array<DISPID, 4> eventDispIds_{DISPID_UNKNOWN, DISPID_UNKNOWN, DISPID_UNKNOWN,
