@@ -11,6 +11,7 @@
 namespace Tesk::Printer {
 
 LONG CPrinterBase::Send(PrinterBuffer& buffer, bool /*urgent*/) {
+  set_printerSettings(buffer);
   if (asyncMode_ && modelName_ != L"K15") {
     // Queuing for the worker thread comes with asynchronous output.
     errorText_ = L"asynchronous output is not available yet";
