@@ -11,8 +11,6 @@
 namespace Tesk::Printer {
 
 LONG CPrinterBase::Send(PrinterBuffer& buffer, bool /*urgent*/) {
-  // Property changes reach the printer in front of the next job; without this a new
-  // CharacterSet or RecLineChars would never be selected on the printer.
   set_printerSettings(buffer);
   if (asyncMode_ && modelName_ != L"K15") {
     // Queuing for the worker thread comes with asynchronous output.

@@ -220,6 +220,7 @@ LONG CPrinterBase::SendAndReadData(PrinterBuffer& request, BYTE* reply, LONG off
 
   Tesk::IO::IPort* port = printerPort_->GetPort();
   if (port->IsOpen()) port->DiscardInput();
+  set_printerSettings(request);
   if (!printerPort_->Write(request.Data(), 0, request.Size())) return OPOS_E_OFFLINE;
 
   if (length > 0) {

@@ -1,0 +1,145 @@
+// PrintNormal of the standard 60-line receipt (UTF-8, where 0x1B is ESC).
+// The workload comes from ZANTH_BENCH_WORKLOAD, else ../shared/bench/receipt-60.txt next
+// to the source tree. Counters: bytes of print data per second and time per receipt.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "ModelTMT88IV.h"
+#include "OposConstants.h"
+#include "POSPrinter.h"
+#include "PortFactory.h"
+#include "PortSettings.h"
+#include "platform/registry.h"
+#include "platform/wtext.h"
+#include "sim/Transports.h"
+#include "sim/VirtualPrinter.h"
+
+namespace {
+
+std::wstring Workload() {
+  std::string path = std::string(ZANTH_SOURCE_DIR) + "/../shared/bench/receipt-60.txt";
+  if (const char* env = std::getenv("ZANTH_BENCH_WORKLOAD"); env && *env) path = env;
+  std::ifstream in(path, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return platform::FromUtf8(text);
+}
+
+// A printer whose paper is known to be present, as after a status read at enable; the
+// file port has no printer to answer that read.
+class FilePrinter : public Tesk::Printer::CTM_T88IV {
+ public:
+  FilePrinter() : CTM_T88IV(L"TM-T88IV") {}
+  void AssumePaperPresent() { lastStatus_ = Tesk::Printer::tagPrinterStatus{}; }
+};
+
+void BM_PrintNormalToFilePort(benchmark::State& state) {
+  const std::wstring receipt = Workload();
+  if (receipt.empty()) {
+    state.SkipWithError("workload file not found");
+    return;
+  }
+  Tesk::IO::FilePortSettings settings;
+  settings.SetSettingsString(L"/dev/null,/nonexistent-input");
+  FilePrinter printer;
+  LONG result = 0;
+  printer.SetPortSettings(&settings, &result);
+  printer.OpenServiceW(L"bench", nullptr, &result);
+  printer.ClaimDevice(0, &result);
+  printer.AssumePaperPresent();
+  const std::string utf8 = platform::ToUtf8(receipt);
+  for (auto _ : state) {
+    printer.PrintNormal(PTR_S_RECEIPT, receipt, &result);
+    if (result != 0) {
+      state.SkipWithError("PrintNormal failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(utf8.size()));
+  state.counters["us_per_receipt"] = benchmark::Counter(
+      static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+      benchmark::Counter::kIs1000);
+  printer.ReleaseDevice(&result);
+  printer.CloseService(&result);
+}
+BENCHMARK(BM_PrintNormalToFilePort)->Unit(benchmark::kMicrosecond);
+
+bool SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS)
+    return false;
+  const LONG rc = RegSetValueExW(handle, name.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(handle);
+  return rc == ERROR_SUCCESS;
+}
+
+void BM_PrintNormalThroughControlObject(benchmark::State& state) {
+  const std::wstring receipt = Workload();
+  const std::string folder = std::filesystem::temp_directory_path() / "zanth-bench-print";
+  std::filesystem::create_directories(folder);
+  const std::string registry = folder + "/registry.reg";
+  std::filesystem::remove(registry);
+  setenv("OPOS_REGISTRY", registry.c_str(), 1);
+
+  void* library = dlopen(ZANTH_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+  auto registerServer =
+      library ? reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer")) : nullptr;
+  if (!registerServer || registerServer() != 0) {
+    state.SkipWithError("cannot register the service object");
+    return;
+  }
+  zanth::sim::VirtualPrinter sim;
+  zanth::sim::TcpServer server(sim, 0);
+  const std::wstring key = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\BenchPrinter";
+  const std::pair<const wchar_t*, std::wstring> values[] = {
+      {L"", L"ZanthOposPrinterU1.13"},
+      {L"PortType", L"TCP/IP"},
+      {L"DriverModel", L"TM-T88IV"},
+      {L"DriverName", L"bench"},
+      {L"PortSettings", L"127.0.0.1," + std::to_wstring(server.Port())},
+      {L"OutputBufSize", L"4096"},
+      {L"BitMapMode", L"1"},
+      {L"WriteTimeout", L"1000"},
+      {L"ReadTimeout", L"1000"},
+      {L"DeviceDescription", L"bench"},
+      {L"Notes", L""},
+  };
+  for (const auto& [name, value] : values) SetString(key, name, value);
+
+  zanth::co::POSPrinter printer;
+  if (printer.Open(L"BenchPrinter") != 0 || printer.ClaimDevice(1000) != 0) {
+    state.SkipWithError("cannot open and claim the printer");
+    return;
+  }
+  printer.SetDeviceEnabled(true);
+  const std::string utf8 = platform::ToUtf8(receipt);
+  for (auto _ : state) {
+    if (printer.PrintNormal(PTR_S_RECEIPT, receipt) != 0) {
+      state.SkipWithError("PrintNormal failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(utf8.size()));
+  state.counters["us_per_receipt"] = benchmark::Counter(
+      static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+      benchmark::Counter::kIs1000);
+  printer.SetDeviceEnabled(false);
+  printer.ReleaseDevice();
+  printer.Close();
+}
+BENCHMARK(BM_PrintNormalThroughControlObject)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
