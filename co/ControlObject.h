@@ -5,7 +5,7 @@
 //
 // Threads: the application calls a control object from one thread. Event callbacks run
 // on the service object's event thread; set them before Open. A callback may call the
-// control object, but must not close it (closing waits for that very thread).
+// control object, even close it, while the application thread leaves it alone.
 #pragma once
 
 #include <atomic>
@@ -88,7 +88,7 @@ class ControlObject {
   std::wstring ControlObjectDescription() const;
   LONG ControlObjectVersion() const { return kControlObjectVersion; }
   // The HRESULT of the last call into the service object.
-  HRESULT LastHresult() const { return lastHresult_; }
+  HRESULT LastHresult() const { return lastHresult_.load(); }
 
   // Any property by its PIDX. Closed: 0 or "[Error]", and sets are ignored.
   LONG GetNumberProperty(LONG index);
@@ -158,8 +158,10 @@ class ControlObject {
   std::vector<DISPID> dispids_;
   int maxMethod_ = 0;
   LONG openResult_ = 0;
-  LONG coResultCode_ = -1;  // -1: the service object's ResultCode stands
-  HRESULT lastHresult_ = S_OK;
+  // Atomic: a callback on the event thread may already run while a call that enabled the
+  // device is still finishing here.
+  std::atomic<LONG> coResultCode_{-1};  // -1: the service object's ResultCode stands
+  std::atomic<HRESULT> lastHresult_{S_OK};
   int containerFreezes_ = 0;
   Events events_;
   EventSink* sink_ = nullptr;

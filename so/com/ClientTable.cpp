@@ -32,6 +32,11 @@ void CClientTable::Remove(CTeskOposPrinterSO* instance) {
 }
 
 int CClientTable::IndexOf(const CTeskOposPrinterSO* instance) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return IndexOfLocked(instance);
+}
+
+int CClientTable::IndexOfLocked(const CTeskOposPrinterSO* instance) const {
   for (int i = 0; i < kSize; ++i) {
     if (instance && clients_[i].instance == instance) return i;
   }
@@ -43,12 +48,24 @@ std::array<SoClient, CClientTable::kSize> CClientTable::Snapshot() const {
   return clients_;
 }
 
-const SoClient* CClientTable::Find(const CTeskOposPrinterSO* instance) const {
-  const int index = IndexOf(instance);
-  return index == kAbsent ? nullptr : &clients_[index];
+bool CClientTable::IsRegistered(const CTeskOposPrinterSO* instance) const {
+  return IndexOf(instance) != kAbsent;
+}
+
+SoClient CClientTable::At(int index) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return clients_[index];
+}
+
+std::optional<SoClient> CClientTable::Find(const CTeskOposPrinterSO* instance) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const int index = IndexOfLocked(instance);
+  if (index == kAbsent) return std::nullopt;
+  return clients_[index];
 }
 
 bool CClientTable::AnyOpen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.open) return true;
   }
@@ -56,6 +73,7 @@ bool CClientTable::AnyOpen() const {
 }
 
 bool CClientTable::AnyClaimed() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.claimed) return true;
   }
@@ -63,6 +81,7 @@ bool CClientTable::AnyClaimed() const {
 }
 
 bool CClientTable::NoneEnabled() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.enabled) return false;
   }
@@ -70,6 +89,7 @@ bool CClientTable::NoneEnabled() const {
 }
 
 bool CClientTable::AllFrozen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   bool any = false;
   for (const SoClient& c : clients_) {
     if (!c.instance) continue;
@@ -80,6 +100,7 @@ bool CClientTable::AllFrozen() const {
 }
 
 bool CClientTable::HasPrinterClient() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && c.isPrinter) return true;
   }
@@ -87,6 +108,7 @@ bool CClientTable::HasPrinterClient() const {
 }
 
 bool CClientTable::HasDrawerClient() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const SoClient& c : clients_) {
     if (c.instance && !c.isPrinter) return true;
   }

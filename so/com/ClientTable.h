@@ -1,11 +1,11 @@
 // The owner's table of the service-object instances that share its engine (the owner
 // itself included): 255 slots, each with the client's role, event receiver, claim,
-// enable and freeze requests and its cash-drawer parameters. Changed only on the
-// owner's thread; the event thread reads it through Snapshot.
+// enable and freeze requests and its cash-drawer parameters. Thread-safe.
 #pragma once
 
 #include <array>
 #include <mutex>
+#include <optional>
 
 #include "platform/com.h"
 
@@ -49,14 +49,15 @@ class CClientTable {
   // Restores the empty-slot values.
   void Remove(CTeskOposPrinterSO* instance);
   int IndexOf(const CTeskOposPrinterSO* instance) const;  // kAbsent when not registered
-  // For reading on the owner's thread; changes go through Update.
-  const SoClient* Find(const CTeskOposPrinterSO* instance) const;
-  const SoClient& At(int index) const { return clients_[index]; }
+  bool IsRegistered(const CTeskOposPrinterSO* instance) const;
+  // A copy of the client's entry; changes go through Update.
+  std::optional<SoClient> Find(const CTeskOposPrinterSO* instance) const;
+  SoClient At(int index) const;
   // Changes a client's entry; false when it is not registered.
   template <class Change>
   bool Update(const CTeskOposPrinterSO* instance, Change change) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const int index = IndexOf(instance);
+    const int index = IndexOfLocked(instance);
     if (index == kAbsent) return false;
     change(clients_[index]);
     return true;
@@ -74,8 +75,10 @@ class CClientTable {
   bool HasDrawerClient() const;
 
  private:
-  // Writers (the owner's thread) and Snapshot (the event thread) take it; reads on the
-  // owner's thread need not, as only that thread writes.
+  int IndexOfLocked(const CTeskOposPrinterSO* instance) const;
+
+  // Every access takes it: the owner's thread changes the table, the event thread reads
+  // it, and a control object may even close from inside an event callback.
   mutable std::mutex mutex_;
   std::array<SoClient, kSize> clients_{};
 };

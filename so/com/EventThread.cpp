@@ -75,6 +75,7 @@ CTaskThreadBase2::~CTaskThreadBase2() {
     Stop();
     thread_.join();
   }
+  hasThread_ = false;
 }
 
 void CTaskThreadBase2::Prepare(CTaskContextBase* context) {
@@ -91,16 +92,25 @@ HRESULT CTaskThreadBase2::Start() {
     suspendAcknowledged_ = false;
   }
   changed_.notify_all();
-  if (!thread_.joinable()) {
-    ended_ = false;
-    thread_ = std::thread([this] { Run(); });
+  if (!hasThread_) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ended_ = false;
+    }
+    hasThread_ = true;
+    // The thread records its own id first thing, so IsCurrentThread never depends on
+    // when this assignment completes.
+    thread_ = std::thread([this] {
+      threadId_ = std::this_thread::get_id();
+      Run();
+    });
   }
   state_ = kRunning;
   return S_OK;
 }
 
 void CTaskThreadBase2::Suspend() {
-  if (!thread_.joinable() || state_ == kSuspended) return;
+  if (!hasThread_ || state_ == kSuspended) return;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     suspendAcknowledged_ = false;
@@ -128,7 +138,7 @@ void CTaskThreadBase2::Stop() {
 }
 
 bool CTaskThreadBase2::WaitStopped(DWORD milliseconds) {
-  if (!thread_.joinable()) return true;
+  if (!hasThread_) return true;
   if (IsCurrentThread()) return false;  // the event thread cannot wait for itself
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -140,7 +150,18 @@ bool CTaskThreadBase2::WaitStopped(DWORD milliseconds) {
     }
   }
   thread_.join();
+  hasThread_ = false;
+  threadId_ = std::thread::id();
   return true;
+}
+
+void CTaskThreadBase2::FreeWhenEnded(CTaskContextBase* context) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ownedContext_ = context;
+    freeWhenEnded_ = true;
+  }
+  Stop();
 }
 
 void CTaskThreadBase2::Run() {
@@ -163,7 +184,16 @@ void CTaskThreadBase2::Run() {
     }
     context_->RunOne();
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  ended_ = true;
-  changed_.notify_all();
+  bool freeSelf = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    freeSelf = freeWhenEnded_;
+    changed_.notify_all();
+  }
+  if (freeSelf) {
+    thread_.detach();
+    delete ownedContext_;
+    delete this;
+  }
 }

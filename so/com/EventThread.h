@@ -85,8 +85,14 @@ class CTaskThreadBase2 {
   // True when the thread has ended within the time (INFINITE waits without limit). A
   // thread that ended is joined; one that did not is left detached to finish later.
   bool WaitStopped(DWORD milliseconds);
-  bool HasThread() const { return thread_.joinable(); }
-  bool IsCurrentThread() const { return thread_.get_id() == std::this_thread::get_id(); }
+  // For an owner destroyed on the event thread itself (its control object released it
+  // from inside a callback): the thread frees itself and the queue once its loop ends.
+  // Call only on the event thread.
+  void FreeWhenEnded(CTaskContextBase* context);
+  // Both may be asked on the event thread itself (a control object closing from inside
+  // its callback), so they read atomics, not the std::thread the owner's thread assigns.
+  bool HasThread() const { return hasThread_; }
+  bool IsCurrentThread() const { return threadId_.load() == std::this_thread::get_id(); }
   int GetState() const { return state_; }
 
  private:
@@ -94,11 +100,15 @@ class CTaskThreadBase2 {
 
   CTaskContextBase* context_ = nullptr;
   std::thread thread_;
+  std::atomic<bool> hasThread_{false};
+  std::atomic<std::thread::id> threadId_{};
   std::mutex mutex_;
   std::condition_variable changed_;
   bool stopRequested_ = false;
   bool suspendRequested_ = false;
   bool suspendAcknowledged_ = false;
   bool ended_ = true;
+  bool freeWhenEnded_ = false;
+  CTaskContextBase* ownedContext_ = nullptr;
   std::atomic<int> state_{kCreated};
 };

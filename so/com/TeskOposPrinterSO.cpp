@@ -20,7 +20,9 @@ constexpr int kOutputCompleteKind = 2;
 constexpr int kStatusKind = 3;
 constexpr size_t kErrorStringChars = 127;
 
-// Every instance that completed a full open, found by device name.
+// Every instance that completed a full open, found by device name. Locked: an owner may
+// be closed and destroyed on its event thread while another thread opens.
+std::mutex g_instancesMutex;
 std::array<CTeskOposPrinterSO*, CTeskOposPrinterSO::kInstanceTableSize> g_instances{};
 std::atomic<int> g_liveEngines{0};
 
@@ -42,6 +44,13 @@ class CPrinterCOEventsTask final : public CTaskBase {
   int GetKind() override { return kind_; }
 
   int Execute() override {
+    // A control object may release the service object from inside its callback; the
+    // object stays alive until this delivery is over.
+    target_->AddRef();
+    struct Hold {
+      CTeskOposPrinterSO* object;
+      ~Hold() { object->Release(); }
+    } hold{target_};
     LONG response = OPOS_ER_RETRY;
     target_->FireEvent(args_, count_, kind_, &response);
     if (!IsCancelled() && kind_ == kErrorKind && count_ >= 3 && args_[2].lVal == OPOS_EL_OUTPUT) {
@@ -353,9 +362,10 @@ HRESULT CTeskOposPrinterSO::GetOpenResult(LONG* openResult) {
 // --- Open ---------------------------------------------------------------------------------
 
 CTeskOposPrinterSO* CTeskOposPrinterSO::FindOwner(const std::wstring& deviceName) {
+  std::lock_guard<std::mutex> lock(g_instancesMutex);
   for (CTeskOposPrinterSO* instance : g_instances) {
     // An owner whose engine was closed has nothing left to share.
-    if (instance && instance->engine_ && instance->deviceName_ == deviceName) return instance;
+    if (instance && instance->sharing_ && instance->deviceName_ == deviceName) return instance;
   }
   return nullptr;
 }
@@ -486,6 +496,7 @@ LONG CTeskOposPrinterSO::FullOpen(const std::wstring& printerName,
                              drawer.onTime, drawer.offTime, drawer.waitTimeout);
   }
 
+  std::unique_lock<std::mutex> instancesLock(g_instancesMutex);
   if (instanceSlot_ == 0) {
     for (int i = 0; i < kInstanceTableSize; ++i) {
       if (!g_instances[i]) {
@@ -496,6 +507,7 @@ LONG CTeskOposPrinterSO::FullOpen(const std::wstring& printerName,
     }
   }
   if (instanceSlot_ == 0) {
+    instancesLock.unlock();
     AbandonFullOpen();
     return OPOS_E_FAILURE;
   }
@@ -505,6 +517,7 @@ LONG CTeskOposPrinterSO::FullOpen(const std::wstring& printerName,
   eventThread_ = std::make_unique<CTaskThreadBase2>();
   eventThread_->Prepare(eventContext_.get());
   disabledEvent_ = false;
+  sharing_ = true;  // last: FindOwner sees the device name and tables complete
   resultCode_ = -1;
   openResult_ = 0;
   return 0;
@@ -552,8 +565,8 @@ HRESULT CTeskOposPrinterSO::ClaimDevice(LONG timeout, LONG* pRC) {
   return S_OK;
 }
 
-const SoClient* CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* target) const {
-  return target->clients_ ? target->clients_->Find(this) : nullptr;
+std::optional<SoClient> CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* target) const {
+  return target->clients_ ? target->clients_->Find(this) : std::nullopt;
 }
 
 void CTeskOposPrinterSO::SetDeviceEnabled(LONG value, LONG* pRC) {
@@ -576,7 +589,7 @@ void CTeskOposPrinterSO::SetDeviceEnabled(LONG value, LONG* pRC) {
 
 void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, LONG* pRC) {
   try {
-    const SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
+    const std::optional<SoClient> client = clients_ ? clients_->Find(caller) : std::nullopt;
     if (clients_ && engine_ && client) {
       if (value) {
         if (client->isPrinter) engine_->SetPrinterMode(1);
@@ -678,10 +691,15 @@ HRESULT CTeskOposPrinterSO::CloseService(LONG* pRC) {
     Fail(OPOS_E_FAILURE, pRC);
     return S_OK;
   }
-  target->clients_->Remove(this);
+  {
+    // Once removed, no delivery to this client's control object is running or starts.
+    std::lock_guard<std::recursive_mutex> delivering(target->deliveryMutex_);
+    target->clients_->Remove(this);
+  }
   if (!target->clients_->AnyOpen()) {
     LONG rc = 0;
     if (target->engine_) {
+      target->sharing_ = false;
       target->engine_->CloseService(&rc);
       target->StopEventThread(INFINITE);
       target->engine_.reset();
@@ -802,7 +820,7 @@ HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
           target->resultCode_ = OPOS_E_EXTENDED;
           target->resultCodeExtended_ = 300;
           *value = target->lastDrawerState_;
-          const SoClient* client = CallerClient(target);
+          const std::optional<SoClient> client = CallerClient(target);
           if (!client || !client->statusCapability) target->lastDrawerState_ = 0;
         }
       }
@@ -935,7 +953,7 @@ HRESULT CTeskOposPrinterSO::CheckHealth(LONG level, LONG* pRC) {
 // --- Drawer -------------------------------------------------------------------------------
 
 void CTeskOposPrinterSO::SetUpDrawerFor(CTeskOposPrinterSO* caller) {
-  const SoClient* client = clients_ ? clients_->Find(caller) : nullptr;
+  const std::optional<SoClient> client = clients_ ? clients_->Find(caller) : std::nullopt;
   if (!client || !engine_) return;
   engine_->SetupCashDrawer(client->drawerPin, client->openLevel, client->statusCapability,
                            client->onTime, client->offTime, client->waitTimeout);
@@ -983,7 +1001,7 @@ HRESULT CTeskOposPrinterSO::WaitForDrawerClose(LONG beepTimeout, LONG beepFreque
   }
   *pRC = OPOS_E_EXTENDED;
   target->resultCodeExtended_ = 300;
-  const SoClient* client = CallerClient(target);
+  const std::optional<SoClient> client = CallerClient(target);
   if (client && client->statusCapability) {
     LONG returned = 0;
     bool threw = false;
@@ -1064,6 +1082,9 @@ void CTeskOposPrinterSO::FireEvent(VARIANT* args, int count, int kind, LONG* res
       }
     }
     DISPPARAMS params{reversed, nullptr, argc, 0};
+    // A client that closed since the snapshot may have released its control object.
+    std::lock_guard<std::recursive_mutex> delivering(deliveryMutex_);
+    if (!clients_->IsRegistered(client.instance)) continue;
     if (FAILED(client.eventReceiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                             &params, nullptr, nullptr, nullptr))) {
       resultCode_ = OPOS_E_ILLEGAL;
@@ -1083,6 +1104,12 @@ void CTeskOposPrinterSO::RequestRetry() {
 // --- Destruction --------------------------------------------------------------------------
 
 void CTeskOposPrinterSO::Destroy() {
+  sharing_ = false;
+  {
+    std::lock_guard<std::mutex> lock(g_instancesMutex);
+    if (instanceSlot_ > 0) g_instances[instanceSlot_ - 1] = nullptr;
+    instanceSlot_ = 0;
+  }
   LONG rc = 0;
   if (enabled_) SetDeviceEnabled(0, &rc);
   rc = 0;
@@ -1090,12 +1117,19 @@ void CTeskOposPrinterSO::Destroy() {
   rc = 0;
   if (opened_) CloseService(&rc);
   if (owner_) {
-    if (owner_->clients_) owner_->clients_->Remove(this);
+    if (owner_->clients_) {
+      std::lock_guard<std::recursive_mutex> delivering(owner_->deliveryMutex_);
+      owner_->clients_->Remove(this);
+    }
     CTeskOposPrinterSO* owner = owner_;
     owner_ = nullptr;
     owner->Release();
   }
-  if (eventThread_ && eventThread_->HasThread()) {
+  if (eventThread_ && eventThread_->HasThread() && eventThread_->IsCurrentThread()) {
+    // Released from inside a callback: the event thread is still delivering and frees
+    // itself and its queue when it ends.
+    eventThread_.release()->FreeWhenEnded(eventContext_.release());
+  } else if (eventThread_ && eventThread_->HasThread()) {
     eventThread_->Stop();
     if (!eventThread_->WaitStopped(2000)) {
       // Still inside a control object's callback: the thread keeps using both objects,
@@ -1112,6 +1146,4 @@ void CTeskOposPrinterSO::Destroy() {
     engine_.reset();
     --g_liveEngines;
   }
-  if (instanceSlot_ > 0) g_instances[instanceSlot_ - 1] = nullptr;
-  instanceSlot_ = 0;
 }

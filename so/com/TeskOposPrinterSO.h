@@ -138,7 +138,7 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   void Destroy();
 
   void QueueEvent(int kind, const VARIANT* args, int count);
-  const SoClient* CallerClient(CTeskOposPrinterSO* target) const;
+  std::optional<SoClient> CallerClient(CTeskOposPrinterSO* target) const;
   void SetUpDrawerFor(CTeskOposPrinterSO* caller);
 
   std::atomic<ULONG> refs_{1};
@@ -155,6 +155,8 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   std::unique_ptr<CClientTable> clients_;
   CTeskOposPrinterSO* owner_ = nullptr;  // holds one reference on it
   LONG instanceSlot_ = 0;
+  // True from a full open to the engine's close: other instances may attach meanwhile.
+  std::atomic<bool> sharing_{false};
   std::wstring deviceName_;
   IDispatch* eventReceiver_ = nullptr;  // not reference-counted, as the control object expects
   std::array<DISPID, 4> eventDispIds_{DISPID_UNKNOWN, DISPID_UNKNOWN, DISPID_UNKNOWN,
@@ -174,4 +176,7 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   std::unique_ptr<CTaskThreadBase2> eventThread_;
   std::atomic<bool> disabledEvent_{false};  // manual reset: set, nothing is delivered
   std::mutex errorStringMutex_;
+  // Held by the event thread around each call of a control object, and by removing a
+  // client; recursive, as a control object may close from inside its callback.
+  std::recursive_mutex deliveryMutex_;
 };

@@ -35,6 +35,10 @@ struct Statuses {
       return std::find(values.begin(), values.end(), value) != values.end();
     });
   }
+  bool WaitForAny() {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(10), [&] { return !values.empty(); });
+  }
   std::vector<LONG> Copy() {
     std::lock_guard<std::mutex> lock(mutex);
     return values;
@@ -86,6 +90,23 @@ TEST_F(ComEvents, FrozenEventsWaitForTheThaw) {
   EXPECT_TRUE(statuses_.Copy().empty());
   printer_.SetFreezeEvents(false);
   EXPECT_TRUE(statuses_.WaitFor(PTR_SUE_COVER_OPEN));
+}
+
+TEST_F(ComEvents, ControlObjectMayCloseFromInsideItsCallback) {
+  device_.SetCoverOpen(true);
+  printer_.Callbacks().statusUpdate = [this](LONG data) {
+    if (printer_.IsOpen()) printer_.Close();  // releases the service object on its event thread
+    statuses_.Add(data);
+  };
+  ASSERT_EQ(printer_.Open(L"Net"), OPOS_SUCCESS);
+  ASSERT_EQ(printer_.ClaimDevice(1000), OPOS_SUCCESS);
+  printer_.SetDeviceEnabled(true);
+  ASSERT_TRUE(statuses_.WaitForAny());
+  EXPECT_FALSE(printer_.IsOpen());
+  // The device is free again for a new open.
+  co::POSPrinter again;
+  EXPECT_EQ(again.Open(L"Net"), OPOS_SUCCESS);
+  EXPECT_EQ(again.ClaimDevice(1000), OPOS_SUCCESS);
 }
 
 }  // namespace
