@@ -177,6 +177,8 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
     threw = true;
   }
   resultCode_ = *pRC;
+  // OPOS_E_EXTENDED is only useful with its reason (cover open, paper out, ...).
+  if (*pRC == OPOS_E_EXTENDED) resultCodeExtended_ = engine_->GetResultCodeExtended();
   if (threw || returned != 0 || (isSetLogo && *pRC != 0)) {
     OnErrorEvent(engine_->ErrorInformation());
   }
@@ -761,6 +763,8 @@ HRESULT CTeskOposPrinterSO::SetPropertyNumber(LONG index, LONG value, LONG* pRC)
       owner_->SetPropertyNumber(index, value, pRC);
     } else {
       engine_->SetPropertyNumber(index, value, pRC);
+      // A refused value (RecLineChars without a narrow enough font) reports its reason.
+      if (*pRC == OPOS_E_EXTENDED) resultCodeExtended_ = engine_->GetResultCodeExtended();
     }
   }
   resultCode_ = *pRC;

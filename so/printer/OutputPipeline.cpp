@@ -40,6 +40,8 @@ LONG CPrinterBase::NextOutputId() {
 
 void CPrinterBase::ResetOutputId() { outputIdCounter.store(0); }
 
+void CPrinterBase::SetOutputIdCounter(LONG value) { outputIdCounter.store(value); }
+
 int CPrinterBase::IsDirectSend() const {
   return !transaction_ && !pageMode_ && !rotateRight90_ && !rotateLeft90_;
 }

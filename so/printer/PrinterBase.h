@@ -127,6 +127,9 @@ class CPrinterBase {
   static LONG CurrentOutputId();
   static LONG NextOutputId();
   static void ResetOutputId();
+  // Puts the counter where a long-running process would be (the wrap is otherwise
+  // two billion jobs away).
+  static void SetOutputIdCounter(LONG value);
 
   // Methods the COM layer forwards that later work fills in; until then they report
   // OPOS_E_ILLEGAL with the error text "not available yet".
