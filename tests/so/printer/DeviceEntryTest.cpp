@@ -166,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ModelCase{L"tm-t88iv", ModelCase::None, nullptr},
                       ModelCase{L"LM303", ModelCase::None, nullptr},
                       ModelCase{L"", ModelCase::None, nullptr},
-                      ModelCase{L"_", ModelCase::None, nullptr}));
+                      ModelCase{L"_", ModelCase::None, nullptr}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 // Opening from an entry: the staged results.
 struct OpenCase {
@@ -202,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenCase{L"FILE", L"Unknown", L"/nonexistent/out", OPOS_E_NOEXIST,
                                OPOS_ORS_NOTSUPPORTED},
                       OpenCase{L"FILE", L"TM-T88IV", L"/nonexistent/out,/nonexistent/in",
-                               OPOS_E_NOHARDWARE, OPOS_ORS_NOPORT}));
+                               OPOS_E_NOHARDWARE, OPOS_ORS_NOPORT}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 std::vector<BYTE> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
