@@ -5,7 +5,7 @@
 //
 // Threads: the application calls a control object from one thread. Event callbacks run
 // on the service object's event thread; set them before Open. A callback may call the
-// control object, but must not close it (closing waits for that very thread).
+// control object, even close it, while the application thread leaves it alone.
 #pragma once
 
 #include <atomic>
