@@ -1,5 +1,6 @@
 // The output methods: text conversion, the job-opening block, pending settings,
 // transactions and cuts, on the way to Send.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -22,6 +23,13 @@ LONG StoreResult(CPrinterBase& engine, LONG code, LONG* result) {
   const LONG stored = engine.SetRC(code);
   if (result) *result = stored;
   return 0;
+}
+
+// Room for `bytes` in one allocation; the translator's output is about as long as its
+// input, and a multi-megabyte job must not be regrown a step at a time.
+void ReserveFor(PrinterBuffer& buffer, size_t bytes) {
+  constexpr size_t kLimit = 0x7FFFFFFF - 4096;
+  buffer.Reserve(static_cast<std::int32_t>(std::min(bytes + 256, kLimit)));
 }
 
 }  // namespace
@@ -87,6 +95,8 @@ void CPrinterBase::DataBinaryConversion(PrinterBuffer& target, const std::wstrin
 void CPrinterBase::DataBinaryConversion2(PrinterBuffer& target, const std::string& bytes) {
   const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
   const size_t size = bytes.size();
+  // Sized once: growing a step at a time would copy a large job over and over.
+  ReserveFor(target, static_cast<size_t>(target.Size()) + size);
   switch (binaryConversion_) {
     case OPOS_BC_NIBBLE:
       for (size_t i = 0; i + 1 < size; i += 2) {
@@ -171,6 +181,7 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
   conversionBuffer_.Clear();
   DataBinaryConversion(conversionBuffer_, data);
   formatOutputBuffer_.Clear();
+  ReserveFor(formatOutputBuffer_, static_cast<size_t>(conversionBuffer_.Size()));
   FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
 
   if (PrinterBuffer* deferred = CurrentPrinterBuffer()) {
@@ -197,6 +208,7 @@ LONG CPrinterBase::PrintImmediate(LONG /*station*/, const std::wstring& data, LO
   conversionBuffer_.Clear();
   DataBinaryConversion2(conversionBuffer_, bytes);
   formatOutputBuffer_.Clear();
+  ReserveFor(formatOutputBuffer_, static_cast<size_t>(conversionBuffer_.Size()));
   InitOutBufferInStandardMode(formatOutputBuffer_);
   cmdHelper_->SelectCodePage(formatOutputBuffer_, binaryConversion_ ? 0 : static_cast<LONG>(codePage));
   FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);

@@ -536,22 +536,26 @@ TEST_F(Pipeline, EveryCharacterValueIsPrintedWithoutHarm) {
 struct BadCase {
   const char* name;
   std::wstring data;
-  std::string tail;  // what the job ends with after the opening block
+  std::string tail;       // what the job starts with after the opening block
+  std::string printed;    // text that must still be printed after the bad sequence
 };
 
 void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 const BadCase kBadCases[] = {
     // Unterminated sequences are text: copied unchanged.
-    {"EscBarAtEnd", L"a\x1b|", "a\x1b|"},
-    {"EscAtEnd", L"a\x1b", "a\x1b"},
-    {"NumberWithoutCommand", L"\x1b|12", "\x1b|12"},
-    {"LettersWithoutCommand", L"\x1b|12ab", "\x1b|12ab"},
-    {"LengthWithoutData", L"\x1b|*5R", "\x1b|*5R"},
-    // Numbers beyond 32 bits: no crash and no wait for data that never comes.
-    {"HugeFeed", L"\x1b|99999999999999999999lFx", ""},
-    {"HugeDataLength", L"\x1b|*99999999999999999999E", ""},
-    {"HugeCut", L"\x1b|99999999999999999999P", "\x1b|99999999999999999999P"},
+    {"EscBarAtEnd", L"a\x1b|", "a\x1b|", ""},
+    {"EscAtEnd", L"a\x1b", "a\x1b", ""},
+    {"NumberWithoutCommand", L"\x1b|12", "\x1b|12", ""},
+    {"LettersWithoutCommand", L"\x1b|12ab", "\x1b|12ab", ""},
+    {"LengthWithoutData", L"\x1b|*5R", "\x1b|*5R", ""},
+    {"LowercaseCommand", L"\x1b|5x after", "\x1b|5x after", ""},
+    // Numbers beyond 32 bits: no crash, and the text behind still prints.
+    {"HugeFeed", L"\x1b|99999999999999999999lFnext", "", "next"},
+    {"HugeSize", L"\x1b|99999999999999999999hCnext", "", "next"},
+    {"HugeDataLength", L"\x1b|*99999999999999999999E", "", ""},
+    {"HugeCut", L"\x1b|99999999999999999999Pnext", "\x1b|99999999999999999999Pnext", "next"},
+    {"ManyDots", L"\x1b|1.2.3.4.5.6.7.8.9.0lFnext", "", "next"},
 };
 
 class BadInput : public Pipeline, public ::testing::WithParamInterface<BadCase> {};
@@ -566,6 +570,7 @@ TEST_P(BadInput, PrintsSafely) {
   const std::string tail(block.begin() + long(head.size()), block.end());
   // Only the start is fixed; the translator may add its resets behind.
   EXPECT_EQ(tail.substr(0, c.tail.size()), c.tail) << Hex(Bytes(tail.begin(), tail.end()));
+  EXPECT_NE(tail.find(c.printed), std::string::npos) << Hex(Bytes(tail.begin(), tail.end()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sequences, BadInput, ::testing::ValuesIn(kBadCases),
