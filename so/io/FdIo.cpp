@@ -67,7 +67,9 @@ ssize_t WriteNoSignal(int fd, const void* data, std::size_t length) {
 
 std::size_t WriteWithin(int fd, const BYTE* data, std::size_t length, DWORD limitMs,
                         const std::atomic<LONG>* cancel, int* error) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+  // The limit is for a device that stops taking bytes: a printer that drains a large
+  // job at its own speed keeps the write alive.
+  auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
   std::size_t done = 0;
   *error = 0;
   while (done < length) {
@@ -78,6 +80,7 @@ std::size_t WriteWithin(int fd, const BYTE* data, std::size_t length, DWORD limi
     ssize_t n = WriteNoSignal(fd, data + done, length - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+      deadline = Clock::now() + std::chrono::milliseconds(limitMs);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;

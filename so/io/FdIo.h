@@ -21,7 +21,7 @@ WaitResult WaitFd(int fd, short events, DWORD limitMs);
 // caused. Process-wide handlers are never touched. Returns write()'s result and errno.
 ssize_t WriteNoSignal(int fd, const void* data, std::size_t length);
 
-// Writes until all bytes are out, limitMs has passed, an error occurs or cancel
+// Writes until all bytes are out, limitMs passes without progress, an error occurs or cancel
 // becomes non-zero (checked before each system call). Returns the bytes written and
 // sets *error to 0 when all went out, else to the errno that stopped it (ETIMEDOUT
 // for the limit, ECANCELED for cancel).
