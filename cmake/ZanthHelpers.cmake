@@ -13,3 +13,14 @@ function(zanth_add_test)
     PROPERTIES TIMEOUT ${ZT_TIMEOUT}
                ENVIRONMENT "ZANTH_BUILD_DIR=${PROJECT_BINARY_DIR};ZANTH_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt (one program each).
+function(zanth_add_subfolders)
+  file(GLOB subdirs LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(sub ${subdirs})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${sub} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/CMakeLists.txt)
+      add_subdirectory(${sub})
+    endif()
+  endforeach()
+endfunction()

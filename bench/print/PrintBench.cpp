@@ -31,6 +31,15 @@ std::wstring Workload() {
   return platform::FromUtf8(text);
 }
 
+// Bytes of print data per second and microseconds per receipt.
+void ReportReceipts(benchmark::State& state, size_t receiptBytes) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(receiptBytes));
+  state.counters["us_per_receipt"] = benchmark::Counter(
+      static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
+}
+
 // A printer whose paper is known to be present, as after a status read at enable; the
 // file port has no printer to answer that read.
 class FilePrinter : public Tesk::Printer::CTM_T88IV {
@@ -61,27 +70,11 @@ void BM_PrintNormalToFilePort(benchmark::State& state) {
       break;
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(utf8.size()));
-  state.counters["us_per_receipt"] = benchmark::Counter(
-      static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-      benchmark::Counter::kIs1000);
+  ReportReceipts(state, utf8.size());
   printer.ReleaseDevice(&result);
   printer.CloseService(&result);
 }
 BENCHMARK(BM_PrintNormalToFilePort)->Unit(benchmark::kMicrosecond);
-
-bool SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
-  HKEY handle = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &handle, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG rc = RegSetValueExW(handle, name.c_str(), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(handle);
-  return rc == ERROR_SUCCESS;
-}
 
 void BM_PrintNormalThroughControlObject(benchmark::State& state) {
   const std::wstring receipt = Workload();
@@ -114,7 +107,8 @@ void BM_PrintNormalThroughControlObject(benchmark::State& state) {
       {L"DeviceDescription", L"bench"},
       {L"Notes", L""},
   };
-  for (const auto& [name, value] : values) SetString(key, name, value);
+  for (const auto& [name, value] : values)
+    platform::SetRegistryString(HKEY_LOCAL_MACHINE, key, name, value);
 
   zanth::co::POSPrinter printer;
   if (printer.Open(L"BenchPrinter") != 0 || printer.ClaimDevice(1000) != 0) {
@@ -129,11 +123,7 @@ void BM_PrintNormalThroughControlObject(benchmark::State& state) {
       break;
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(utf8.size()));
-  state.counters["us_per_receipt"] = benchmark::Counter(
-      static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-      benchmark::Counter::kIs1000);
+  ReportReceipts(state, utf8.size());
   printer.SetDeviceEnabled(false);
   printer.ReleaseDevice();
   printer.Close();

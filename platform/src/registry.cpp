@@ -783,6 +783,19 @@ std::string RegistryFilePath() {
 
 std::string RegistryLastErrorText() { return lastErrorText; }
 
+LONG SetRegistryString(HKEY root, const std::wstring& key, const std::wstring& name,
+                       const std::wstring& value) {
+  HKEY handle = nullptr;
+  LONG rc = RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = RegSetValueExW(handle, name.c_str(), 0, REG_SZ,
+                      reinterpret_cast<const BYTE*>(value.c_str()),
+                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(handle);
+  return rc;
+}
+
 LONG ImportRegFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

@@ -34,15 +34,7 @@ void Usage() {
 }
 
 bool SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
-  HKEY handle = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &handle, nullptr) != ERROR_SUCCESS)
-    return false;
-  const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  const LONG rc = RegSetValueExW(handle, name.c_str(), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(value.c_str()), bytes);
-  RegCloseKey(handle);
-  return rc == ERROR_SUCCESS;
+  return platform::SetRegistryString(HKEY_LOCAL_MACHINE, key, name, value) == ERROR_SUCCESS;
 }
 
 // A printer entry on the TCP/IP port and a logical name for it.

@@ -78,6 +78,11 @@ std::string RegistryFilePath();
 // file failed to parse: path, line and what was wrong). Empty after success.
 std::string RegistryLastErrorText();
 
+// Creates the key under root when needed and sets a REG_SZ value on it (an empty name
+// is the default value). Returns the Win32 result.
+LONG SetRegistryString(HKEY root, const std::wstring& key, const std::wstring& name,
+                       const std::wstring& value);
+
 // One value as the .reg format carries it.
 struct RegistryValue {
   std::wstring name;  // empty: the default value (@)
