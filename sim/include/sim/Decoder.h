@@ -24,6 +24,7 @@ struct Command {
   bool malformed = false;        // unknown command, or parameters out of range
   bool realtimeInData = false;   // a DLE EOT seen inside another command's data
   std::string note;              // why it is malformed, or a detail
+  Bytes symbolData;              // Qr.Print, Pdf417.Print: the stored data the symbol encodes
 
   int Arg(std::size_t i, int fallback = -1) const { return i < args.size() ? args[i] : fallback; }
   std::string ToString() const;  // "ESC ! [8]" style, for logs and failure messages
