@@ -245,14 +245,15 @@ const Image& GlyphSource::Glyph(char32_t cp, int w, int h) {
   if (it != cache_.end()) return it->second;
   Image cell(w, h);
   if (cp > 0x20 && w > 1 && h > 1) {
-    if (!font_) {
+    // Without a font, or a character the font lacks (katakana in a Latin font), a box marks
+    // the character's place; "?" stays for bytes the code table does not define.
+    if (!font_ || stbtt_FindGlyphIndex(&font_->info, int(cp)) == 0) {
       // No font: a box that marks the character's place.
       for (int x = 1; x < w - 1; ++x) cell.Set(x, 2), cell.Set(x, h - 3);
       for (int y = 2; y < h - 2; ++y) cell.Set(1, y), cell.Set(w - 2, y);
     } else {
       const stbtt_fontinfo* f = &font_->info;
       int glyph = stbtt_FindGlyphIndex(f, int(cp));
-      if (glyph == 0) glyph = stbtt_FindGlyphIndex(f, '?');
       int ascent = 0, descent = 0, gap = 0, advance = 0, lsb = 0;
       stbtt_GetFontVMetrics(f, &ascent, &descent, &gap);
       stbtt_GetGlyphHMetrics(f, glyph, &advance, &lsb);
