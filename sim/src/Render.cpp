@@ -500,7 +500,9 @@ std::string BarcodeText(int system, const std::vector<std::uint8_t>& data) {
 
 Image Barcode1D(int system, const std::vector<std::uint8_t>& data, int moduleWidth, int height, std::string* error) {
   if (system >= 0 && system <= 6) system += 65;  // format 1 numbers map onto format 2
-  std::string text = BarcodeText(system, data);
+  // The encoder takes the data as sent (Code 128 without its selectors, EAN/UPC with or
+  // without the check digit); HRI additions stay out of it.
+  std::string text = system == 73 ? DecodeCode128(data) : std::string(data.begin(), data.end());
   Symbol sym;
   if (!sym.s) return {};
   int type = 0;

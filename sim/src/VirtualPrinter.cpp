@@ -121,6 +121,7 @@ struct VirtualPrinter::Machine {
   bool replaying = false;  // decoding held data: its real-time requests were answered on arrival
 
   explicit Machine(const PrinterConfig& c) : cfg(c), glyphs(c.fontPath), ids(c.ids) {
+    decoder.SetRasterNvImages(c.packetFraming);
     paper = Image(cfg.paperWidthDots, 0);
     ResetSettings();
   }
@@ -512,11 +513,14 @@ struct VirtualPrinter::Machine {
     const Bytes& d = c.data;
     nvImages.clear();
     std::size_t pos = 0;
+    bool raster = decoder.RasterNvImages();
     for (int i = 1; i <= c.Arg(0, 0) && pos + 4 <= d.size(); ++i) {
       int w = d[pos] | (d[pos + 1] << 8), h = d[pos + 2] | (d[pos + 3] << 8);
-      std::size_t bytes = std::size_t(h) * std::size_t((w + 7) / 8);
+      std::size_t bytes = raster ? std::size_t(h) * std::size_t((w + 7) / 8) : std::size_t(w) * std::size_t(h) * 8;
       pos += 4;
-      nvImages[i] = render::FromRaster(d.data() + pos, std::min(bytes, d.size() - pos), w, h, cfg.paperWidthDots);
+      std::size_t have = std::min(bytes, d.size() - pos);
+      nvImages[i] = raster ? render::FromRaster(d.data() + pos, have, w, h, cfg.paperWidthDots)
+                           : render::FromColumns(d.data() + pos, have, w * 8, h);
       pos += bytes;
     }
   }
