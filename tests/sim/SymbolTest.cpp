@@ -165,5 +165,20 @@ TEST(Logos, StoredImagesPrintDotForDot) {
   EXPECT_TRUE(p.LogOf("PrintDownloadedImage")[0].malformed);
 }
 
+TEST(Logos, BitImageModesScaleToTheHeadsDensity) {
+  // ESC * m n=2 with every column solid, printed alone (ESC 3 0): 8-dot modes are a third of
+  // the vertical density, single-density modes half the horizontal one.
+  const struct { std::uint8_t m; int bytesPerColumn, width, height; } rows[] = {
+      {0, 1, 4, 24}, {1, 1, 2, 24}, {32, 3, 4, 24}, {33, 3, 2, 24}};
+  for (auto& r : rows) {
+    SCOPED_TRACE(int(r.m));
+    VirtualPrinter p;
+    p.Feed(Cat({{0x1B, 0x33, 0x00, 0x1B, 0x2A, r.m, 0x02, 0x00}, Bytes(std::size_t(2 * r.bytesPerColumn), 0xFF), {0x0A}}));
+    Image page = p.CurrentPage();
+    EXPECT_EQ(page.CountBlack(), r.width * r.height);
+    EXPECT_EQ(page.CountBlack(0, 0, r.width, r.height), r.width * r.height);
+  }
+}
+
 }  // namespace
 }  // namespace zanth::sim
