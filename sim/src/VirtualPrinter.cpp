@@ -613,7 +613,12 @@ struct VirtualPrinter::Machine {
       return;
     }
     if (op == "RealTimeStatus") {
-      if (a0 >= 1 && a0 <= 4 && !replaying) Reply(RealTime(a0));
+      // Held data's requests were answered on arrival; counting them keeps a packet's
+      // acknowledgement from following late.
+      if (a0 >= 1 && a0 <= 4) {
+        if (replaying) ++answers;
+        else Reply(RealTime(a0));
+      }
       return;
     }
     if (op == "RealTimePulse") return Pulse();
