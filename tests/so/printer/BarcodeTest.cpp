@@ -212,6 +212,27 @@ TEST_F(Barcodes, RefusedSymbolInPrintDataAddsNothing) {
   EXPECT_TRUE(out.IsEmpty());
 }
 
+// ESC | #R in print data: the symbol is drawn where the sequence stands, between the text.
+TEST_F(Barcodes, BarcodeInPrintDataIsFormatted) {
+  LONG result = -1;
+  engine.PrintNormal(PTR_S_RECEIPT, L"A\x1b|33Rs101h200w400a-2t-13d490123456789eB\n", &result);
+  ASSERT_EQ(result, 0);
+  const Bytes written = port->Written();
+  // Centred (ESC a 1), module 4 (95 x 4 = 380 <= 400), HRI below, UPC-A, then left again.
+  const Bytes symbol = Cat({{0x1B, 0x61, 0x01, 0x1D, 0x77, 4, 0x1D, 0x68, 200, 0x1D, 0x48, 2, 0x1D, 0x66, 0,
+                             0x1D, 0x6B, 0x41, 12},
+                            B("490123456789"), {0x1B, 0x61, 0x00}});
+  const auto at = std::search(written.begin(), written.end(), symbol.begin(), symbol.end());
+  ASSERT_NE(at, written.end());
+  EXPECT_LT(std::find(written.begin(), written.end(), 'A'), at);
+  EXPECT_GT(std::find(at, written.end(), 'B'), at);
+  // A symbology the printer lacks prints nothing in print data either.
+  port->ClearWritten();
+  engine.PrintNormal(PTR_S_RECEIPT, L"\x1b|19Rs202h50w2a-1t-11dXe", &result);
+  EXPECT_FALSE(Contains(port->Written(), {0x1D, 0x6B}));
+  EXPECT_FALSE(Contains(port->Written(), {0x1D, 0x28, 0x6B}));
+}
+
 TEST_F(Barcodes, CoverOpenIsReportedBeforeAnythingIsSent) {
   Tesk::Printer::tagPrinterStatus status{};
   status.coverOpen = 1;
