@@ -13,6 +13,7 @@
 #include <chrono>
 #include <string>
 
+#include "SimTestUtil.h"
 #include "sim/Transports.h"
 
 namespace zanth::sim {
@@ -20,19 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int Connect(std::uint16_t port, int sendBuffer = 0) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (sendBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
+using test::Connect;
 
 // Writes without blocking until the socket takes no more for half a second; returns the count.
 std::size_t FillUntilRefused(int fd, std::size_t limit) {

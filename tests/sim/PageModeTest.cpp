@@ -3,17 +3,14 @@
 
 #include <string>
 
+#include "SimTestUtil.h"
 #include "sim/VirtualPrinter.h"
 
 namespace zanth::sim {
 namespace {
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-Bytes Str(const std::string& s) { return Bytes(s.begin(), s.end()); }
+using test::Cat;
+using test::Str;
 
 TEST(PageModeData, BufferedTextSurvivesWhatFollows) {
   // ESC L, area (0,0)-(200x100), "AB" with no line feed, then a command, "CD" LF, FF.

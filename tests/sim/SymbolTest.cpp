@@ -10,17 +10,14 @@
 #include <filesystem>
 #include <string>
 
+#include "SimTestUtil.h"
 #include "sim/VirtualPrinter.h"
 
 namespace zanth::sim {
 namespace {
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-Bytes Str(const std::string& s) { return Bytes(s.begin(), s.end()); }
+using test::Cat;
+using test::Str;
 
 bool HaveZbar() { return ::access("/usr/bin/zbarimg", X_OK) == 0; }
 
