@@ -160,23 +160,5 @@ TEST(Faults, PowerCycleDropsTheConnectionAndResetsThePrinter) {
   ::close(again);
 }
 
-TEST(Faults, StateCommandsDriveTheBehaviours) {
-  VirtualPrinter p;
-  const struct { const char* line; bool ok; bool stalled; std::size_t rate; bool powered; } rows[] = {
-      {"stall on", true, true, 0, true},     {"stall off", true, false, 0, true}, {"slow 20000", true, false, 20000, true},
-      {"slow off", true, false, 0, true},    {"power off", true, false, 0, false}, {"power on", true, false, 0, true},
-      {"slow fast", false, false, 0, true},  {"stall", false, false, 0, true},
-  };
-  for (auto& r : rows) {
-    SCOPED_TRACE(r.line);
-    std::string error;
-    EXPECT_EQ(p.ApplyStateCommand(r.line, &error), r.ok) << error;
-    EXPECT_EQ(error.empty(), r.ok);
-    EXPECT_EQ(p.Stalled(), r.stalled);
-    EXPECT_EQ(p.DrainRate(), r.rate);
-    EXPECT_EQ(p.Powered(), r.powered);
-  }
-}
-
 }  // namespace
 }  // namespace zanth::sim
