@@ -175,9 +175,10 @@ void TcpServer::Run() {
     }
     int timeout = 200;
     std::size_t readSize = conn >= 0 ? ReadSize(printer_, sizeof buf, timeout) : 0;
-    short events = conn >= 0 ? (readSize > 0 ? POLLIN : 0) : POLLIN;
-    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {conn >= 0 ? conn : listenFd_, events, 0}};
-    int r = ::poll(fds, fds[1].fd >= 0 ? 2 : 1, timeout);
+    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {conn >= 0 ? conn : listenFd_, POLLIN, 0}};
+    // Taking nothing, the connection is left out of the poll: a hang-up would wake it at once.
+    bool watch = fds[1].fd >= 0 && (conn < 0 || readSize > 0);
+    int r = ::poll(fds, watch ? 2 : 1, timeout);
     if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) waker_->Drain();
     if (stop_) break;
@@ -185,6 +186,7 @@ void TcpServer::Run() {
       abort();
       continue;
     }
+    if (!watch) fds[1].revents = 0;
     if (fds[1].fd < 0) continue;
     if (conn < 0) {
       if (fds[1].revents & POLLIN) {
