@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -465,19 +466,60 @@ char CheckDigit(const std::string& digits) {
   return char('0' + (10 - sum % 10) % 10);
 }
 
-// GS1 data as the printer takes it, "(01)0123..." with "{1" where a field ends, in the
-// bracketed form the encoder reads. Empty when the data names no application identifier.
+// Digits of a GS1 application identifier starting `ai`, and the length of its field when
+// fixed (0 = variable, ended by FNC1 or the data), after the GS1 table of predefined lengths.
+std::pair<int, int> Gs1Identifier(const std::string& ai) {
+  int two = std::stoi(ai.substr(0, 2));
+  switch (two) {
+    case 0: return {2, 18};
+    case 1: case 2: case 3: return {2, 14};
+    case 4: return {2, 16};
+    case 11: case 12: case 13: case 14: case 15: case 16: case 17: case 18: case 19: return {2, 6};
+    case 20: return {2, 2};
+    case 31: case 32: case 33: case 34: case 35: case 36: return {4, 6};
+    case 41: return {3, 13};
+    default: break;
+  }
+  if ((two >= 23 && two <= 25) || (two >= 40 && two <= 49)) return {3, 0};
+  if (two >= 70 && two <= 89) return {4, 0};
+  return {2, 0};
+}
+
+// GS1 data as the printer takes it, either "(01)0123...(10)AB" or bare identifiers and fields
+// with "{1" ending a variable field, in the bracketed form the encoder reads. Empty when it
+// cannot be read as identifiers and fields.
 std::string Gs1Brackets(const std::vector<std::uint8_t>& data) {
   std::string out;
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    char ch = char(data[i]);
-    if (ch == '{' && i + 1 < data.size()) {
-      ++i;  // FNC1: the bracket of the next identifier ends the field
+  if (!data.empty() && data.front() == '(') {
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      char ch = char(data[i]);
+      if (ch == '{' && i + 1 < data.size()) {
+        ++i;  // FNC1: the bracket of the next identifier ends the field
+        continue;
+      }
+      out += ch == '(' ? '[' : ch == ')' ? ']' : ch;
+    }
+    return out;
+  }
+  std::string text(data.begin(), data.end());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, 2, "{1") == 0) {
+      i += 2;
       continue;
     }
-    out += ch == '(' ? '[' : ch == ')' ? ']' : ch;
+    if (i + 2 > text.size() || !std::isdigit(static_cast<unsigned char>(text[i])) ||
+        !std::isdigit(static_cast<unsigned char>(text[i + 1])))
+      return {};
+    auto [aiDigits, fixed] = Gs1Identifier(text.substr(i, 2));
+    if (i + std::size_t(aiDigits) > text.size()) return {};
+    out += "[" + text.substr(i, std::size_t(aiDigits)) + "]";
+    i += std::size_t(aiDigits);
+    std::size_t end = fixed ? std::min(text.size(), i + std::size_t(fixed)) : std::min(text.find("{1", i), text.size());
+    out += text.substr(i, end - i);
+    i = end;
   }
-  return !out.empty() && out.front() == '[' ? out : std::string();
+  return out;
 }
 
 std::string BarcodeText(int system, const std::vector<std::uint8_t>& data) {
@@ -526,7 +568,7 @@ Image Barcode1D(int system, const std::vector<std::uint8_t>& data, int moduleWid
       type = system == 74 ? BARCODE_GS1_128 : BARCODE_DBAR_EXP;
       text = Gs1Brackets(data);
       if (text.empty()) {
-        if (error) *error = "GS1 data without an application identifier in parentheses";
+        if (error) *error = "GS1 data that is not identifiers and fields";
         return {};
       }
       break;

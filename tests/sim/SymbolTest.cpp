@@ -58,6 +58,7 @@ const SymbolCase kSymbols[] = {
     {"Code128SetB", 73, "{BHello-128", "CODE-128:Hello-128"},
     {"Code128SetC", 73, std::string("{C") + char(12) + char(34) + char(56), "CODE-128:123456"},
     {"Gs1_128", 74, "(01)09501101530003", "CODE-128:0109501101530003"},
+    {"Gs1_128Bare", 74, "010950110153000310ABC{117261231", "CODE-128:010950110153000310ABC\x1d" "17261231"},
     {"DataBar", 75, "0950110153000", "DataBar:0109501101530003"},
     {"DataBarTruncated", 76, "0950110153000", "DataBar:0109501101530003"},
     {"DataBarLimited", 77, "0950110153000", ""},
