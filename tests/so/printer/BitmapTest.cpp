@@ -220,6 +220,10 @@ TEST_F(Bitmaps, BadFilesAndArgumentsAreRefusedAndSendNothing) {
   // A JPEG cut off after its first segments.
   zanth::test::WriteBytes(dir.File("cut.jpg"), Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0,
                                                      1, 1, 0, 0, 1, 0, 1, 0, 0, 0xFF, 0xC0, 0x00, 0x11});
+  // A JPEG whose Huffman table claims 16 x 255 codes where 256 is the most there can be.
+  Bytes huffman = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x13, 0x00};
+  huffman.insert(huffman.end(), 16, 0xFF);
+  zanth::test::WriteBytes(dir.File("huffman.jpg"), huffman);
   // Headers of a 20000 x 20000 24-bit BMP without its 1.2 GB of pixels.
   zanth::test::WriteBytes(dir.File("huge.bmp"), zanth::test::BmpHeaders(20000, 20000, 24, 0, 0, 0));
   const RefusedBitmap cases[] = {
@@ -227,6 +231,7 @@ TEST_F(Bitmaps, BadFilesAndArgumentsAreRefusedAndSendNothing) {
       {"directory", "folder.bmp", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_NOEXIST, 0},
       {"text named png", "text.png", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"truncated jpeg", "cut.jpg", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
+      {"jpeg Huffman table too long", "huffman.jpg", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"20000 x 20000", "huge.bmp", 200, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"width beyond the line", "", 600, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"negative width", "", -5, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
