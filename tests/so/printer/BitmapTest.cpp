@@ -205,6 +205,30 @@ TEST_F(Bitmaps, RunLengthBmpIsRead) {
   EXPECT_EQ(r.raster[1], 0xF0);  // bottom row: four black
 }
 
+TEST_F(Bitmaps, OneBitBmpAndColumnStripesOfTheExportedReader) {
+  // 16 x 2, 1 bit a pixel, palette 0 white and 1 black; rows padded to 4 bytes, bottom up.
+  std::vector<BYTE> bmp = zanth::test::BmpHeaders(16, 2, 1, 0, 8, 2);
+  zanth::test::PutLe(bmp, 0x00FFFFFF, 4);
+  zanth::test::PutLe(bmp, 0x00000000, 4);
+  bmp.insert(bmp.end(), {0x0F, 0xF0, 0, 0, 0xAA, 0x55, 0, 0});
+  ASSERT_TRUE(zanth::test::WriteBytes(dir.File("mono.bmp"), bmp));
+  PrinterBuffer out(8, 8);
+  LONG result = -1;
+  engine.ReadBitmap(File("mono.bmp"), out, &result);
+  ASSERT_EQ(result, 0);
+  // ESC * 33 (24-dot), 16 columns; 3 bytes a column, top row in bit 7; then LF.
+  Bytes expected = {0x1B, 0x2A, 0x21, 16, 0};
+  for (int x = 0; x < 16; ++x) {
+    const bool top = (x < 8 ? 0xAA >> (7 - x) : 0x55 >> (15 - x)) & 1;
+    const bool bottom = (x < 8 ? 0x0F >> (7 - x) : 0xF0 >> (15 - x)) & 1;
+    expected.insert(expected.end(), {BYTE((top ? 0x80 : 0) | (bottom ? 0x40 : 0)), 0, 0});
+  }
+  expected.push_back(0x0A);
+  EXPECT_EQ(Bytes(out.Data(), out.Data() + out.Size()), expected);
+  engine.ReadBitmap(File("missing.bmp"), out, &result);
+  EXPECT_EQ(result, OPOS_E_NOEXIST);
+}
+
 struct RefusedBitmap {
   const char* name;
   std::string file;  // "" = the 16 x 16 test image
