@@ -304,8 +304,8 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   if (valid && alignment > 0 && MapNumber2DOT_H(alignment) > recLineWidth_) valid = false;
   if (!valid) return StoreObjectResult(OPOS_E_ILLEGAL, result);
   if (!asyncMode_) {
-    if (lastStatus_.coverOpen) return StoreObjectResult(OPOS_EPTR_COVER_OPEN, result);
-    if (lastStatus_.paperEnd) return StoreObjectResult(OPOS_EPTR_REC_EMPTY, result);
+    if (GetLastStatus().coverOpen) return StoreObjectResult(OPOS_EPTR_COVER_OPEN, result);
+    if (GetLastStatus().paperEnd) return StoreObjectResult(OPOS_EPTR_REC_EMPTY, result);
   }
   if (pageMode_) {
     if (pageModePrintWidth_ <= 0 || pageModePrintHeight_ <= 0) return StoreObjectResult(0, result);
