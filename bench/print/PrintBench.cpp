@@ -2,21 +2,19 @@
 // The workload comes from ZANTH_BENCH_WORKLOAD, else ../shared/bench/receipt-60.txt next
 // to the source tree. Counters: bytes of print data per second and time per receipt.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
 
+#include "BenchPrinter.h"
 #include "ModelTMT88IV.h"
 #include "OposConstants.h"
 #include "POSPrinter.h"
 #include "PortFactory.h"
 #include "PortSettings.h"
-#include "platform/registry.h"
 #include "platform/wtext.h"
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
@@ -78,37 +76,12 @@ BENCHMARK(BM_PrintNormalToFilePort)->Unit(benchmark::kMicrosecond);
 
 void BM_PrintNormalThroughControlObject(benchmark::State& state) {
   const std::wstring receipt = Workload();
-  const std::string folder = std::filesystem::temp_directory_path() / "zanth-bench-print";
-  std::filesystem::create_directories(folder);
-  const std::string registry = folder + "/registry.reg";
-  std::filesystem::remove(registry);
-  setenv("OPOS_REGISTRY", registry.c_str(), 1);
-
-  void* library = dlopen(ZANTH_SO_PATH, RTLD_NOW | RTLD_LOCAL);
-  auto registerServer =
-      library ? reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer")) : nullptr;
-  if (!registerServer || registerServer() != 0) {
+  zanth::sim::VirtualPrinter sim;
+  zanth::sim::TcpServer server(sim, 0);
+  if (!zanth::bench::RegisterTcpBenchPrinter(server.Port(), "zanth-bench-print")) {
     state.SkipWithError("cannot register the service object");
     return;
   }
-  zanth::sim::VirtualPrinter sim;
-  zanth::sim::TcpServer server(sim, 0);
-  const std::wstring key = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\BenchPrinter";
-  const std::pair<const wchar_t*, std::wstring> values[] = {
-      {L"", L"ZanthOposPrinterU1.13"},
-      {L"PortType", L"TCP/IP"},
-      {L"DriverModel", L"TM-T88IV"},
-      {L"DriverName", L"bench"},
-      {L"PortSettings", L"127.0.0.1," + std::to_wstring(server.Port())},
-      {L"OutputBufSize", L"4096"},
-      {L"BitMapMode", L"1"},
-      {L"WriteTimeout", L"1000"},
-      {L"ReadTimeout", L"1000"},
-      {L"DeviceDescription", L"bench"},
-      {L"Notes", L""},
-  };
-  for (const auto& [name, value] : values)
-    platform::SetRegistryString(HKEY_LOCAL_MACHINE, key, name, value);
 
   zanth::co::POSPrinter printer;
   if (printer.Open(L"BenchPrinter") != 0 || printer.ClaimDevice(1000) != 0) {

@@ -54,6 +54,9 @@ class CPrinterCOEventsTask final : public CTaskBase {
       CTeskOposPrinterSO* object;
       ~Hold() { object->Release(); }
     } hold{target_};
+    // The engine lock is taken before the delivery lock, as on the application's thread.
+    std::unique_lock<std::recursive_mutex> serialised = target_->LockForDelivery();
+    if (!serialised.owns_lock()) return 0;
     LONG response = OPOS_ER_RETRY;
     target_->FireEvent(args_, count_, kind_, &response);
     if (!IsCancelled() && kind_ == kErrorKind && count_ >= 3 && args_[2].lVal == OPOS_EL_OUTPUT) {
@@ -1092,6 +1095,15 @@ LONG CTeskOposPrinterSO::OnPollState() {
   return engine_->GetPrinterState(false);
 }
 
+std::unique_lock<std::recursive_mutex> CTeskOposPrinterSO::LockForDelivery() {
+  std::unique_lock<std::recursive_mutex> lock(*engineLock_, std::defer_lock);
+  while (!lock.try_lock()) {
+    if (eventThread_ && eventThread_->IsStopOrSuspendRequested()) return lock;
+    Sleep(1);
+  }
+  return lock;
+}
+
 std::shared_ptr<std::recursive_mutex> CTeskOposPrinterSO::EngineLock() const {
   return owner_ ? owner_->engineLock_ : engineLock_;
 }
@@ -1147,10 +1159,8 @@ void CTeskOposPrinterSO::RequestRetry() {
     owner_->RequestRetry();
     return;
   }
-  if (engine_) {
-    std::lock_guard<std::recursive_mutex> serialised(*engineLock_);
-    engine_->Retry();
-  }
+  // Runs on the event thread, which holds the engine lock for the delivery.
+  if (engine_) engine_->Retry();
 }
 
 // --- Destruction --------------------------------------------------------------------------

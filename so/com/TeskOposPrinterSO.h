@@ -118,6 +118,10 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   // attached to it share one lock, so two control objects used from two threads never
   // meet inside the engine.
   std::shared_ptr<std::recursive_mutex> EngineLock() const;
+  // The engine lock for one delivery on the event thread (control objects' callbacks call
+  // back into the service object). Not owned when the thread was asked to hold or end
+  // first: the application's thread may hold the lock while it waits for exactly that.
+  std::unique_lock<std::recursive_mutex> LockForDelivery();
 
   // For tests: how many instances are alive in this process and hold an engine.
   static int LiveEngineCount();
