@@ -131,8 +131,23 @@ void CPrinterBase::ClearUnReadDataInPrinter() {
   }
 }
 
+// A printer that cannot answer, or did not, has an unknown status, which refuses
+// nothing: the paper out assumed from the open lasts only until this first attempt.
+void CPrinterBase::ForgetPaperAndCover() {
+  lastStatus_.coverOpen = 0;
+  lastStatus_.paperEnd = 0;
+  lastStatus_.nearEnd = 0;
+}
+
+void CPrinterBase::ReadStatusIfPaperUnread() {
+  if (enabled_ && !paperStateRead_ && (clientMode_ & 1)) GetPrinterState(true);
+}
+
 LONG CPrinterBase::GetPrinterState(bool initialReport) {
-  if (!cmdHelper_ || !printerPort_ || !bidirectional_) return -1;
+  if (!cmdHelper_ || !printerPort_ || !bidirectional_) {
+    if (initialReport) ForgetPaperAndCover();
+    return -1;
+  }
   tagPrinterStatus status = lastStatus_;
   const bool drawerOnly = (clientMode_ & 2) && !(clientMode_ & 1);
 
@@ -155,9 +170,21 @@ LONG CPrinterBase::GetPrinterState(bool initialReport) {
       status.drawerOpen = drawerOpenLevel_ ? (status.drawer ? 1 : 0) : (status.drawer ? 0 : 1);
     }
   }
-  if (!ok) return 0;
+  if (!ok) {
+    if (initialReport) ForgetPaperAndCover();
+    return 0;
+  }
+  // The drawer-only read asks nothing about paper; a printer client joining later
+  // reads it then.
+  const bool paperRead = asbInUse_ || !drawerOnly;
+  if (paperRead) paperStateRead_ = 1;
 
   if (initialReport) {
+    if (!paperRead) {
+      status.paperEnd = 0;
+      status.nearEnd = 0;
+      status.coverOpen = 0;
+    }
     lastStatus_.paperEnd = status.paperEnd;
     lastStatus_.nearEnd = status.nearEnd;
     lastStatus_.coverOpen = status.coverOpen;
