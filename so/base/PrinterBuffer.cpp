@@ -73,6 +73,7 @@ bool PrinterBuffer::InsertBytes(std::uint8_t* position, const std::uint8_t* firs
   if (length <= 0) return true;
   if (length > INT32_MAX) return false;
   const auto n = static_cast<std::int32_t>(length);
+  if (static_cast<std::int64_t>(Size()) + n + 1 > INT32_MAX) return false;  // before copying
   std::int32_t offset = static_cast<std::int32_t>(position - begin_);
   if (offset < 0 || offset > Size()) offset = Size();
   // The source may lie inside this buffer, which growing would move.

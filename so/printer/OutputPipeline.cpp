@@ -186,7 +186,9 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
   }
   sendBuffer_.Clear();
   InitOutBufferInStandardMode(sendBuffer_);
-  sendBuffer_.AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size());
+  // A job past the buffer's 32-bit limit is refused, not sent cut short.
+  if (!sendBuffer_.AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size()))
+    return StoreResult(*this, OPOS_E_FAILURE, result);
   return StoreResult(*this, Send(sendBuffer_, false), result);
 }
 

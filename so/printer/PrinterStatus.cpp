@@ -140,7 +140,22 @@ void CPrinterBase::ForgetPaperAndCover() {
 }
 
 void CPrinterBase::ReadStatusIfPaperUnread() {
-  if (enabled_ && !paperStateRead_ && (clientMode_ & 1)) GetPrinterState(true);
+  if (!enabled_ || paperStateRead_ || !(clientMode_ & 1)) return;
+  if (!asbInUse_) {
+    GetPrinterState(true);
+  } else if (isCom_) {
+    // On a serial line the answer is the block the printer sends when ASB is switched
+    // on again; a query's reply could mix with blocks there.
+    commandBuffer_.Clear();
+    cmdHelper_->SetAutoStatusBack(commandBuffer_, 0xFF);
+    DirectSend(commandBuffer_, false, 7);
+    GetPrinterState(true);
+  } else {
+    // A block comes only when something changes: ask instead, as enabling does.
+    asbInUse_ = 0;
+    GetPrinterState(true);
+    asbInUse_ = 1;
+  }
 }
 
 LONG CPrinterBase::GetPrinterState(bool initialReport) {
