@@ -212,9 +212,13 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
   // OPOS_E_EXTENDED is only useful with its reason (cover open, paper out, ...).
   resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
   if (threw || returned != 0 || (isSetLogo && *pRC != 0)) {
-    // Events go out through the owner's event thread.
+    // Events go out through the owner's event thread; ErrorString is the caller's too.
     (owner_ ? owner_ : this)
         ->QueueErrorEvent(engine->ErrorInformation(), resultCode_, resultCodeExtended_);
+    if (owner_) {
+      std::lock_guard<std::mutex> lock(errorStringMutex_);
+      errorString_ = std::wstring(engine->ErrorInformation()).substr(0, kErrorStringChars);
+    }
   }
 }
 

@@ -247,6 +247,8 @@ class CPrinterBase {
   LONG Capability(LONG index) const;
   void SetCapability(LONG index, LONG value);
   void ForgetPaperAndCover();
+  // GetPrinterState's body; byAsb chooses the automatic status back reader.
+  LONG ReadPrinterState(bool initialReport, bool byAsb);
   // One status request and its 1-byte answer (the last byte that arrived).
   int ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte);
   // Takes the port lock: one try, then up to 100 more 100 ms apart.

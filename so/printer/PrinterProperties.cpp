@@ -307,8 +307,6 @@ bool CPrinterBase::GetValueInPageModeAreaString(const std::wstring& text, LONG& 
   return true;
 }
 
-// Items of ten or more characters cannot be code pages and are skipped; an empty
-// remainder (a list ending in a comma) ends the search.
 // The OPOS pseudo code pages and the ANSI code page, resolved to what the text is
 // converted with and the table the printer is switched to; both are always the same
 // page, so every character prints as the byte that was sent.
@@ -341,6 +339,8 @@ UINT CPrinterBase::PrintableAnsiCodePage() const {
   return 437;
 }
 
+// Items of ten or more characters cannot be code pages and are skipped; an empty
+// remainder (a list ending in a comma) ends the search.
 bool CPrinterBase::IsInCharacterSetList(LONG characterSet) const {
   const std::wstring& list = characterSetList_;
   size_t start = 0;

@@ -151,14 +151,17 @@ void CPrinterBase::ReadStatusIfPaperUnread() {
     DirectSend(commandBuffer_, false, 7);
     GetPrinterState(true);
   } else {
-    // A block comes only when something changes: ask instead, as enabling does.
-    asbInUse_ = 0;
-    GetPrinterState(true);
-    asbInUse_ = 1;
+    // A block comes only when something changes: ask instead, as enabling does, without
+    // touching the flag the worker's polls read meanwhile.
+    ReadPrinterState(true, false);
   }
 }
 
 LONG CPrinterBase::GetPrinterState(bool initialReport) {
+  return ReadPrinterState(initialReport, asbInUse_ != 0);
+}
+
+LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
   if (!cmdHelper_ || !printerPort_ || !bidirectional_) {
     if (initialReport) ForgetPaperAndCover();
     return -1;
@@ -168,7 +171,7 @@ LONG CPrinterBase::GetPrinterState(bool initialReport) {
 
   bool ok = false;
   for (int attempt = 0; attempt < (initialReport ? 6 : 1) && !ok; ++attempt) {
-    if (asbInUse_) {
+    if (byAsb) {
       ok = GetPrinterStateByASB(&status) != 0;
     } else if (drawerOnly) {
       ClearUnReadDataInPrinter();
@@ -191,7 +194,7 @@ LONG CPrinterBase::GetPrinterState(bool initialReport) {
   }
   // The drawer-only read asks nothing about paper; a printer client joining later
   // reads it then.
-  const bool paperRead = asbInUse_ || !drawerOnly;
+  const bool paperRead = byAsb || !drawerOnly;
   if (paperRead) paperStateRead_ = 1;
 
   if (initialReport) {
