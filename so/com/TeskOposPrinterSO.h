@@ -133,6 +133,12 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
 
   bool IsPrinterRole() const { return role_ != 0; }
   bool HasEngineOrOwner() const { return engine_ || owner_; }
+  // This instance's own claim and enable. An owner's claimed_ and enabled_ follow the
+  // engine (all clients combined); its own requests are its client-table entry.
+  LONG OwnClaimed() const;
+  LONG OwnEnabled() const;
+  // The engine this instance drives: its own, or its owner's.
+  Tesk::Printer::CPrinterBase* Engine() const;
   // Sets ResultCode and *pRC; ResultCodeExtended only when given.
   void Fail(LONG code, LONG* pRC);
   bool StateCheck(LONG* pRC);
