@@ -1,4 +1,9 @@
 // Generated device names, name checks, address checks and the brand tables.
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
 #include "SetupRegistryFixture.h"
 
 namespace zanth::test {
@@ -91,6 +96,21 @@ TEST(SetupBrand, TablesOfThisBuildAndOthers) {
   EXPECT_TRUE(setup::IsOwnedProgId(L"ZanthOposPrinterU1.13", setup::OwnProgIdOf(L"DEBUG")));
   EXPECT_FALSE(setup::IsOwnedProgId(L"", setup::OwnProgIdOf(L"Zanth")));
   EXPECT_FALSE(setup::IsOwnedProgId(L"BrekkOposPrinterU1.13", setup::OwnProgIdOf(L"Zanth")));
+}
+
+TEST_F(SetupRegistry, PortListsByKindWithoutColon) {
+  const std::string dos = registry_.Folder() + "/dosdevices";
+  std::filesystem::create_directories(dos);
+  const std::string device = registry_.Folder() + "/tty";
+  std::ofstream(device).put('\n');
+  ASSERT_EQ(::symlink(device.c_str(), (dos + "/com9").c_str()), 0);
+  ASSERT_EQ(::symlink(device.c_str(), (dos + "/lpt4").c_str()), 0);
+  const setup::PortList com = setup::ListPorts(L"com");
+  EXPECT_NE(std::find(com.ports.begin(), com.ports.end(), L"COM9"), com.ports.end());
+  const setup::PortList lpt = setup::ListPorts(L"LPT");
+  EXPECT_NE(std::find(lpt.ports.begin(), lpt.ports.end(), L"LPT4"), lpt.ports.end());
+  for (const std::wstring& port : com.ports) EXPECT_EQ(port.substr(0, 3), L"COM");
+  for (const std::wstring& port : lpt.ports) EXPECT_EQ(port.substr(0, 3), L"LPT");
 }
 
 }  // namespace

@@ -7,4 +7,5 @@
 #include "setup/DeviceTree.h"
 #include "setup/Editors.h"
 #include "setup/LanguageFile.h"
+#include "setup/PortList.h"
 #include "setup/SetupRegistry.h"
