@@ -126,7 +126,7 @@ class SetupWindow : public testing::Test {
   }
   void Open() {
     window_.reset();
-    context_ = std::make_unique<setup::gui::SetupContext>(FromEnv("ZANTH_SOURCE_DIR", ".") + "/setup/gui/Language.ini");
+    context_ = std::make_unique<setup::gui::SetupContext>(ZANTH_LANGUAGE_INI);
     window_ = std::make_unique<setup::gui::TfrmDevice>(*context_);
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
