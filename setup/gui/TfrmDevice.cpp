@@ -172,19 +172,20 @@ void TfrmDevice::tvwDeviceListClick() {
   txtDeviceInfo_->setText(layout_.infoIsUnsupported ? context_.Text("FormD_TIP_Unsupport") : Q(layout_.info));
 }
 
-void TfrmDevice::btnAddDeviceClick() {
-  const Selection& s = context_.selection;
-  bool saved = false;
-  if (s.kind == DeviceKind::Printer) {
-    frmAddPrinter_->Prepare(EditMode::Add);
+bool TfrmDevice::RunDeviceEditor(EditMode mode) {
+  if (context_.selection.kind == DeviceKind::Printer) {
+    frmAddPrinter_->Prepare(mode);
     frmAddPrinter_->exec();
-    saved = frmAddPrinter_->Saved();
-  } else {
-    frmAddCashDrawer_->Prepare(EditMode::Add);
-    frmAddCashDrawer_->exec();
-    saved = frmAddCashDrawer_->Saved();
+    return frmAddPrinter_->Saved();
   }
-  if (saved) RefreshTreeView();
+  frmAddCashDrawer_->Prepare(mode);
+  frmAddCashDrawer_->exec();
+  return frmAddCashDrawer_->Saved();
+}
+
+void TfrmDevice::btnAddDeviceClick() {
+  if (context_.selection.mode == NodeMode::None) return;
+  if (RunDeviceEditor(EditMode::Add)) RefreshTreeView();
 }
 
 void TfrmDevice::btnModifyDeviceClick() {
@@ -192,17 +193,7 @@ void TfrmDevice::btnModifyDeviceClick() {
   // Only a device node can be modified; class nodes keep the button hidden.
   if (s.mode != NodeMode::POSPrinter && s.mode != NodeMode::CashDrawer) return;
   const int index = SelectedIndex();
-  bool saved = false;
-  if (s.kind == DeviceKind::Printer) {
-    frmAddPrinter_->Prepare(EditMode::Modify);
-    frmAddPrinter_->exec();
-    saved = frmAddPrinter_->Saved();
-  } else {
-    frmAddCashDrawer_->Prepare(EditMode::Modify);
-    frmAddCashDrawer_->exec();
-    saved = frmAddCashDrawer_->Saved();
-  }
-  if (saved) RefreshTreeView(index);
+  if (RunDeviceEditor(EditMode::Modify)) RefreshTreeView(index);
 }
 
 void TfrmDevice::btnAddLogicNameClick() {

@@ -48,6 +48,8 @@ class TfrmDevice : public QWidget {
   void SetLanguage();
   void DisableDeviceButtons();
   void tvwDeviceListClick();
+  // Opens the printer or drawer editor for the selection's class; returns its saved flag.
+  bool RunDeviceEditor(EditMode mode);
   void btnAddDeviceClick();
   void btnModifyDeviceClick();
   void btnAddLogicNameClick();

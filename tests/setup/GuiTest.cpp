@@ -20,7 +20,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <random>
 #include <thread>
 
 #include "MessageBoxBridge.h"
@@ -33,6 +32,7 @@
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
+#include "support/LoopbackPrinter.h"
 #include "support/TempRegistry.h"
 
 // Readable QString values in failure messages.
@@ -371,17 +371,8 @@ TEST_F(SetupWindow, DeviceTestAgainstTheVirtualPrinter) {
   ASSERT_TRUE(Library().Loaded()) << dlerror();
   ASSERT_EQ(Library().registerServer(), S_OK);
   sim::VirtualPrinter device;
-  std::unique_ptr<sim::TcpServer> server;
-  std::mt19937 random(std::random_device{}());
   std::string address;
-  for (int attempt = 0; attempt < 20 && !server; ++attempt) {
-    address = "127." + std::to_string(random() % 250 + 1) + "." + std::to_string(random() % 250 + 1) + "." +
-              std::to_string(random() % 250 + 1);
-    try {
-      server = std::make_unique<sim::TcpServer>(device, 9100, address);
-    } catch (const std::system_error&) {
-    }
-  }
+  const std::unique_ptr<sim::TcpServer> server = ListenOnOwnLoopback(device, address);
   ASSERT_TRUE(server);
   ASSERT_TRUE(setup::SavePrinter(TcpPrinter(L"ZQ-1B", platform::FromUtf8(address)), setup::EditMode::Add, L"", L"Zanth").ok());
   window_->RefreshTreeView();
