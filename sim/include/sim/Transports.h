@@ -47,6 +47,7 @@ class TcpServer {
  private:
   void Run();
   VirtualPrinter& printer_;
+  std::string address_;
   int listenFd_ = -1;
   std::shared_ptr<Waker> waker_;
   std::uint16_t port_ = 0;
