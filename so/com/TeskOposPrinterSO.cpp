@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "DeviceOpen.h"
 #include "DispatchTable.h"
+#include "ModelFactory.h"
 #include "Module.h"
 #include "OposConstants.h"
 #include "SoIdentifiers.h"
