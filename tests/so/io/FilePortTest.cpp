@@ -179,6 +179,48 @@ TEST_F(PortFiles, ReadWaitsForBytesThatArriveInPieces) {
   ::close(replySide);
 }
 
+// A FIFO whose printer stays silent: a request without wait-all keeps its short limit
+// (one 200 ms wait), and the port lock is not held through five 2 s rounds. Bytes that do
+// come are still gathered up to the length asked for.
+struct FifoReadCase {
+  const char* name;
+  const char* reply;  // what the printer writes before the read; "" for silence
+  LONG length;
+  bool ok;
+  LONG count;
+};
+
+class FifoRead : public PortFiles, public ::testing::WithParamInterface<FifoReadCase> {};
+
+TEST_P(FifoRead, WithoutWaitAllASilentPrinterEndsTheReadAfterOneShortWait) {
+  const auto& c = GetParam();
+  std::string in = MakeFifo("in.fifo");
+  WriteFileBytes(output_, "");
+  auto port = MakeFilePort(output_, in);
+  ASSERT_TRUE(port->Open());
+  int replySide = ::open(in.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(replySide, 0);
+  const auto replyLength = static_cast<ssize_t>(std::strlen(c.reply));
+  ASSERT_EQ(::write(replySide, c.reply, static_cast<size_t>(replyLength)), replyLength);
+  BYTE buffer[8] = {};
+  LONG count = -1;
+  const auto start = Clock::now();
+  EXPECT_EQ(port->Read(buffer, 0, c.length, &count, FALSE), c.ok);
+  // The old wait-all rounds took 10 s here; one short wait is 200 ms.
+  EXPECT_LT(ElapsedMs(start), 5000);
+  EXPECT_EQ(count, c.count);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), static_cast<size_t>(count > 0 ? count : 0)),
+            std::string(c.reply).substr(0, static_cast<size_t>(c.count)));
+  ::close(replySide);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FifoRead,
+                         ::testing::Values(FifoReadCase{"Silent", "", 1, false, 0},
+                                           FifoReadCase{"AllThere", "\x16\x12", 2, true, 2},
+                                           FifoReadCase{"Short", "\x16", 4, false, 1},
+                                           FifoReadCase{"MoreThanAsked", "abcdef", 4, true, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PortFiles, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses) {
   WriteFileBytes(output_, "");
   auto first = MakeFilePort(output_, input_);
