@@ -179,6 +179,12 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
   resultCode_ = *pRC;
   // OPOS_E_EXTENDED is only useful with its reason (cover open, paper out, ...).
   if (*pRC == OPOS_E_EXTENDED) resultCodeExtended_ = engine_->GetResultCodeExtended();
+  // A write the port could not complete: what the port says went wrong is the error
+  // text the application reads.
+  if (*pRC == OPOS_E_NOHARDWARE) {
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    errorString_ = std::wstring(engine_->ErrorInformation()).substr(0, kErrorStringChars);
+  }
   if (threw || returned != 0 || (isSetLogo && *pRC != 0)) {
     OnErrorEvent(engine_->ErrorInformation());
   }

@@ -211,6 +211,7 @@ class CPrinterBase {
   int IsBidirectional() const { return bidirectional_; }
   int IsAsbInUse() const { return asbInUse_; }
   BYTE GetStatusMethod() const { return statusMethod_; }
+  int UsesPacketFraming() const { return packetFraming_; }
   int GetClientMode() const { return clientMode_; }
   std::shared_ptr<CPrinterPort> GetPrinterPort() const { return printerPort_; }
   std::shared_ptr<CPrinterTaskThreadContext> GetWorker() const { return worker_; }
@@ -226,6 +227,7 @@ class CPrinterBase {
   void InitProperty();
   void DisableDevice();
   void RestoreAsbAfterReconnect();
+  LONG ReportWriteFailure();
   void LeaveLayoutModes();
   void SetFont(int fontIndex);
   // Property helpers (PrinterProperties.cpp).
@@ -237,6 +239,9 @@ class CPrinterBase {
                                     LONG& height) const;
   LONG Capability(LONG index) const;
   void SetCapability(LONG index, LONG value);
+  // Writes one block, in packets when the model frames its data (the caller holds the
+  // port lock or lets the port holder try it).
+  bool WriteBlock(const PrinterBuffer& block);
   // One status request and its 1-byte answer (the last byte that arrived).
   int ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte);
   // Takes the port lock: one try, then up to 100 more 100 ms apart.
@@ -268,6 +273,9 @@ class CPrinterBase {
   // the command that switches it on is being written.
   int asbConnection_ = 0;
   BYTE statusMethod_ = 2;  // bit 0 real-time status (DLE EOT), bit 1 by command (GS r)
+  // Set by a model whose printer takes every byte in packets (the builder's WriteData):
+  // print data, set-up and status requests alike, whatever the model's name.
+  int packetFraming_ = 0;
   ICmdHelper* cmdHelper_ = nullptr;
   PrinterBuffer commandBuffer_{2048, 32};
   std::string firmwareVersion_ = "1.00";  // at most 255 bytes
