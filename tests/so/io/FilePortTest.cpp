@@ -70,6 +70,15 @@ class PortFiles : public ::testing::Test {
     EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
     return path;
   }
+  // An open port whose input is a FIFO, and the printer's end of that FIFO.
+  void OpenWithFifoInput(std::unique_ptr<FilePort>& port, int& replySide) {
+    std::string in = MakeFifo("in.fifo");
+    WriteFileBytes(output_, "");
+    port = MakeFilePort(output_, in);
+    ASSERT_TRUE(port->Open());
+    replySide = ::open(in.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(replySide, 0);
+  }
 
   TempDir dir_;
   std::unique_ptr<testing_support::ScopedRegistryFile> registry_;
@@ -158,12 +167,9 @@ TEST_F(PortFiles, FifosCarryBothDirections) {
 }
 
 TEST_F(PortFiles, ReadWaitsForBytesThatArriveInPieces) {
-  std::string in = MakeFifo("in.fifo");
-  WriteFileBytes(output_, "");
-  auto port = MakeFilePort(output_, in);
-  ASSERT_TRUE(port->Open());
-  int replySide = ::open(in.c_str(), O_WRONLY | O_NONBLOCK);
-  ASSERT_GE(replySide, 0);
+  std::unique_ptr<FilePort> port;
+  int replySide = -1;
+  ASSERT_NO_FATAL_FAILURE(OpenWithFifoInput(port, replySide));
   std::thread printer([replySide] {
     const char first[] = "ab";
     ASSERT_EQ(::write(replySide, first, 2), 2);
@@ -194,12 +200,9 @@ class FifoRead : public PortFiles, public ::testing::WithParamInterface<FifoRead
 
 TEST_P(FifoRead, WithoutWaitAllASilentPrinterEndsTheReadAfterOneShortWait) {
   const auto& c = GetParam();
-  std::string in = MakeFifo("in.fifo");
-  WriteFileBytes(output_, "");
-  auto port = MakeFilePort(output_, in);
-  ASSERT_TRUE(port->Open());
-  int replySide = ::open(in.c_str(), O_WRONLY | O_NONBLOCK);
-  ASSERT_GE(replySide, 0);
+  std::unique_ptr<FilePort> port;
+  int replySide = -1;
+  ASSERT_NO_FATAL_FAILURE(OpenWithFifoInput(port, replySide));
   const auto replyLength = static_cast<ssize_t>(std::strlen(c.reply));
   ASSERT_EQ(::write(replySide, c.reply, static_cast<size_t>(replyLength)), replyLength);
   BYTE buffer[8] = {};
