@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "DeviceOpen.h"
 #include "DispatchTable.h"
+#include "ModelFactory.h"
 #include "Module.h"
 #include "OposConstants.h"
 #include "SoIdentifiers.h"
@@ -219,6 +219,12 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
   resultCode_ = *pRC;
   // OPOS_E_EXTENDED is only useful with its reason (cover open, paper out, ...).
   resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
+  // A write the port could not complete: what the port says went wrong is the error
+  // text the application reads.
+  if (*pRC == OPOS_E_NOHARDWARE) {
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    errorString_ = std::wstring(engine->ErrorInformation()).substr(0, kErrorStringChars);
+  }
   if (threw || returned != 0 || (isSetLogo && *pRC != 0)) {
     // Events go out through the owner's event thread; ErrorString is the caller's too.
     (owner_ ? owner_ : this)

@@ -425,7 +425,7 @@ LONG CPrinterBase::ReleaseDevice(LONG* result) {
   if (cmdHelper_) {
     commandBuffer_.Clear();
     cmdHelper_->SetAutoStatusBack(commandBuffer_, 0);
-    printerPort_->Write(commandBuffer_.Data(), 0, commandBuffer_.Size());
+    WriteBlock(commandBuffer_);
   }
   bool locked = printerPort_->TryLock();
   for (int attempt = 0; !locked && attempt < 50; ++attempt) {

@@ -283,6 +283,7 @@ class CPrinterBase {
   void InitProperty();
   void DisableDevice();
   void RestoreAsbAfterReconnect();
+  LONG ReportWriteFailure();
   void LeaveLayoutModes();
   void SetFont(int fontIndex);
   // Property helpers (PrinterProperties.cpp).
@@ -303,6 +304,9 @@ class CPrinterBase {
   void ForgetPaperAndCover();
   // GetPrinterState's body; byAsb chooses the automatic status back reader.
   LONG ReadPrinterState(bool initialReport, bool byAsb);
+  // Writes one block, in packets when the model frames its data (the caller holds the
+  // port lock or lets the port holder try it).
+  bool WriteBlock(const PrinterBuffer& block);
   // One status request and its 1-byte answer (the last byte that arrived).
   int ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte);
   // Takes the port lock: one try, then up to 100 more 100 ms apart.
@@ -334,6 +338,9 @@ class CPrinterBase {
   // the command that switches it on is being written.
   int asbConnection_ = 0;
   BYTE statusMethod_ = 2;  // bit 0 real-time status (DLE EOT), bit 1 by command (GS r)
+  // Set by a model whose printer takes every byte in packets (the builder's WriteData):
+  // print data, set-up and status requests alike, whatever the model's name.
+  int packetFraming_ = 0;
   ICmdHelper* cmdHelper_ = nullptr;
   PrinterBuffer commandBuffer_{2048, 32};
   std::string firmwareVersion_ = "1.00";  // at most 255 bytes

@@ -42,8 +42,12 @@ int CPrinterBase::ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte) {
   } else {
     cmdHelper_->TransmitStatus(statusCommandBuffer_, n);
   }
-  if (!printerPort_->Write(statusCommandBuffer_.Data(), 0, statusCommandBuffer_.Size()))
-    return 0;
+  // A framing model's builder makes its real-time request a packet of its own; every
+  // other request goes out as any block does.
+  const bool written =
+      realTime ? printerPort_->Write(statusCommandBuffer_.Data(), 0, statusCommandBuffer_.Size())
+               : WriteBlock(statusCommandBuffer_);
+  if (!written) return 0;
 
   // A USB read may bring older bytes first: the status byte is the last one.
   const LONG asked = isUsb_ ? 256 : 1;
@@ -280,7 +284,7 @@ LONG CPrinterBase::SendAndReadData(PrinterBuffer& request, BYTE* reply, LONG off
   Tesk::IO::IPort* port = printerPort_->GetPort();
   if (port->IsOpen()) port->DiscardInput();
   set_printerSettings(request);
-  if (!printerPort_->Write(request.Data(), 0, request.Size())) return OPOS_E_OFFLINE;
+  if (!WriteBlock(request)) return OPOS_E_OFFLINE;
 
   if (length > 0) {
     Sleep(10);
