@@ -221,7 +221,8 @@ LONG CPrinterBase::printImmediate(const std::string& text) {
   formatOutputBuffer_.Clear();
   InitOutBufferInStandardMode(formatOutputBuffer_);
   FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
-  return Send(formatOutputBuffer_, false);
+  set_printerSettings(formatOutputBuffer_);
+  return SendOwnCommands(formatOutputBuffer_);
 }
 
 LONG CPrinterBase::PrintTwoNormal(LONG, const std::wstring&, const std::wstring&, LONG* result) {

@@ -203,7 +203,7 @@ LONG CPrinterBase::SetPortSettings(Tesk::IO::IPortSettings* settings, LONG* /*re
   return 0;
 }
 
-LONG CPrinterBase::OpenServiceW(const std::wstring& /*deviceName*/, IPrinterEventHandle* events,
+LONG CPrinterBase::OpenServiceW(const std::wstring& deviceName, IPrinterEventHandle* events,
                                 LONG* openResult) {
   if (!opened_) {
     if (!printerPort_ || !printerPort_->TryLock()) {
@@ -229,6 +229,7 @@ LONG CPrinterBase::OpenServiceW(const std::wstring& /*deviceName*/, IPrinterEven
     bidirectional_ = 1;
     asbInUse_ = 0;
   }
+  deviceName_ = deviceName;
   SetProperty_Open();
   claimed_ = 0;
   enabled_ = 0;
@@ -485,6 +486,9 @@ int CPrinterBase::IsBusy() const {
 }
 
 int CPrinterBase::IsInErrorState() const {
+  // An engine only a cash drawer uses never reads paper or cover: they cannot make it
+  // an error, or its drawer would read OPOS_S_ERROR for good.
+  if (IsDrawerOnly()) return 0;
   return (lastStatus_.coverOpen || lastStatus_.paperEnd) ? 1 : 0;
 }
 

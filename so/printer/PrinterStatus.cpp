@@ -134,15 +134,18 @@ void CPrinterBase::ClearUnReadDataInPrinter() {
 LONG CPrinterBase::GetPrinterState(bool initialReport) {
   if (!cmdHelper_ || !printerPort_ || !bidirectional_) return -1;
   tagPrinterStatus status = lastStatus_;
-  const bool drawerOnly = (clientMode_ & 2) && !(clientMode_ & 1);
+  const bool drawerOnly = IsDrawerOnly();
 
   bool ok = false;
   for (int attempt = 0; attempt < (initialReport ? 6 : 1) && !ok; ++attempt) {
     if (asbInUse_) {
       ok = GetPrinterStateByASB(&status) != 0;
     } else if (drawerOnly) {
-      ClearUnReadDataInPrinter();
-      ok = GetPrinterStateBySendCmd(&status, 1) != 0;
+      // The model's drawer query, with the open level applied; no answer keeps the
+      // stored state.
+      status.drawerOpen = GetDrawerOpenState(1, nullptr);
+      ok = true;
+      continue;
     } else {
       ClearUnReadDataInPrinter();
       if (statusMethod_ & 1) {
@@ -157,6 +160,8 @@ LONG CPrinterBase::GetPrinterState(bool initialReport) {
   }
   if (!ok) return 0;
 
+  // Paper and cover were not read: nothing to report for them.
+  if (initialReport && drawerOnly && !asbInUse_) return 0;
   if (initialReport) {
     lastStatus_.paperEnd = status.paperEnd;
     lastStatus_.nearEnd = status.nearEnd;

@@ -25,6 +25,7 @@ class TestEngine : public Tesk::Printer::CPrinterBase {
   void SetNearEndCheck(LONG check) { SetCapability(8525, check); }
   void SetLastStatus(const Tesk::Printer::tagPrinterStatus& status) { lastStatus_ = status; }
   void SetDrawerOpenLevel(int level) { drawerOpenLevel_ = level; }
+  void SetBuzzer(int buzzer) { buzzer_ = buzzer; }
 
  protected:
   void InitCmdHelper() override { cmdHelper_ = &builder_; }
