@@ -14,6 +14,7 @@
 #include "CashDrawer.h"
 #include "OposConstants.h"
 #include "POSPrinter.h"
+#include "platform/msgbox.h"
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
@@ -98,6 +99,12 @@ TEST_P(DrawerThroughControlObject, OpensBeepsUntilClosedWhileThePrinterPrints) {
       10s));
   EXPECT_EQ(drawer.CheckHealth(OPOS_CH_EXTERNAL), OPOS_SUCCESS);
   EXPECT_EQ(drawer.CheckHealthText(), L"External HealthCheck: Success!");
+  int boxes = 0;
+  SetMessageBoxHandler([&](const std::wstring&, const std::wstring&, UINT) { return ++boxes, IDOK; });
+  EXPECT_EQ(drawer.CheckHealth(OPOS_CH_INTERACTIVE), OPOS_SUCCESS);
+  SetMessageBoxHandler(nullptr);
+  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(drawer.CheckHealthText(), L"INTERACTIVE HealthCheck: Success!");
 
   ASSERT_EQ(drawer.OpenDrawer(), OPOS_SUCCESS);
   EXPECT_EQ(printer.PulseCount(), 1);
