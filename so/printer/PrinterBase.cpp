@@ -193,6 +193,12 @@ LONG CPrinterBase::SetRC(LONG code) {
   return resultCode_;
 }
 
+LONG CPrinterBase::ReportResult(LONG code, LONG* result) {
+  const LONG stored = SetRC(code);
+  if (result) *result = stored;
+  return 0;
+}
+
 LONG CPrinterBase::SetPortSettings(Tesk::IO::IPortSettings* settings, LONG* /*result*/) {
   if (!settings) return 0;
   if (settings->GetPortType() == L"USB") {

@@ -307,6 +307,8 @@ class CPrinterBase {
   // The engine's own commands (drawer pulse, beeps, health printout): written at once,
   // even in AsyncMode, and with no OutputID.
   LONG SendOwnCommands(PrinterBuffer& buffer);
+  // SetRC, and the stored ResultCode into *result; returns 0 as the methods do.
+  LONG ReportResult(LONG code, LONG* result);
   // One status request and its 1-byte answer (the last byte that arrived).
   int ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte);
   // Takes the port lock: one try, then up to 100 more 100 ms apart.

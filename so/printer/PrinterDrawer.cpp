@@ -18,13 +18,8 @@ LONG CPrinterBase::SendOwnCommands(PrinterBuffer& buffer) {
 }
 
 LONG CPrinterBase::OpenDrawer(LONG* result) {
-  auto finish = [&](LONG code) {
-    const LONG stored = SetRC(code);
-    if (result) *result = stored;
-    return 0;
-  };
-  if (!IsIdle()) return finish(OPOS_E_BUSY);
-  if (!cmdHelper_) return finish(OPOS_E_FAILURE);
+  if (!IsIdle()) return ReportResult(OPOS_E_BUSY, result);
+  if (!cmdHelper_) return ReportResult(OPOS_E_FAILURE, result);
 
   drawerBuffer_.Clear();
   // ESC p m t1 t2: m 0 kicks pin 2, m 1 pin 5; the times travel as their low byte.
@@ -32,10 +27,10 @@ LONG CPrinterBase::OpenDrawer(LONG* result) {
   if (drawerPin_ & 2) cmdHelper_->GeneratePulse(drawerBuffer_, 1, drawerOnTime_ & 0xFF, drawerOffTime_ & 0xFF);
   // No pin selected, or a printer without a kick-out command: an empty block would
   // report an opening that never happened.
-  if (drawerBuffer_.IsEmpty()) return finish(OPOS_E_ILLEGAL);
+  if (drawerBuffer_.IsEmpty()) return ReportResult(OPOS_E_ILLEGAL, result);
 
   const LONG code = SendOwnCommands(drawerBuffer_);
-  finish(code);
+  ReportResult(code, result);
   if (code != 0 || !drawerStatusCapability_) return 0;
 
   // The drawer needs a moment to spring open; the answer does not change the result.
@@ -125,9 +120,7 @@ LONG CPrinterBase::WaitForDrawerClose(LONG beepTimeout, LONG /*beepFrequency*/, 
 
   // Judged by the drawer, not the clock: one read closed on the last pass is a success.
   const LONG code = open ? OPOS_E_TIMEOUT : 0;
-  SetRC(code);
-  if (result) *result = code;
-  return 0;
+  return ReportResult(code, result);
 }
 
 }  // namespace Tesk::Printer

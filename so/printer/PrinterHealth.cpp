@@ -48,11 +48,6 @@ const char* CPrinterBase::GetStatusString(LONG code) const {
 }
 
 LONG CPrinterBase::CheckHealth(LONG level, LONG* result) {
-  auto finish = [&](LONG code) {
-    const LONG stored = SetRC(code);
-    if (result) *result = stored;
-    return 0;
-  };
   std::string printout = "OPOS Printer CheckHealth ";
   switch (level) {
     case OPOS_CH_INTERNAL:
@@ -60,11 +55,11 @@ LONG CPrinterBase::CheckHealth(LONG level, LONG* result) {
       return 0;
     case OPOS_CH_EXTERNAL:
     case OPOS_CH_INTERACTIVE:
-      if (!IsIdle()) return finish(OPOS_E_BUSY);
+      if (!IsIdle()) return ReportResult(OPOS_E_BUSY, result);
       break;
     default:
       checkHealthText_ = L"Illegal Health Check Level!\r\nOPOS_E_ILLEGAL";
-      return finish(kNotSupported);
+      return ReportResult(kNotSupported, result);
   }
 
   if (level == OPOS_CH_EXTERNAL) {
@@ -94,7 +89,7 @@ LONG CPrinterBase::CheckHealth(LONG level, LONG* result) {
   }
   const std::string name = GetStatusString(code);
   checkHealthText_.append(name.begin(), name.end());
-  return finish(code);
+  return ReportResult(code, result);
 }
 
 LONG CPrinterBase::DirectIO(LONG command, LONG* /*data*/, std::wstring& text, LONG* result) {
@@ -109,40 +104,28 @@ LONG CPrinterBase::DirectIO(LONG command, LONG* /*data*/, std::wstring& text, LO
     // The application must learn that its bytes never reached the printer.
     code = DirectSend(raw, false, 7);
   }
-  const LONG stored = SetRC(code);
-  if (result) *result = stored;
-  return 0;
+  return ReportResult(code, result);
 }
 
 LONG CPrinterBase::RetrieveStatistics(std::wstring& /*statistics*/, LONG* result) {
-  const LONG stored = SetRC(kNotSupported);
-  if (result) *result = stored;
-  return 0;
+  return ReportResult(kNotSupported, result);
 }
 
 LONG CPrinterBase::UpdateStatistics(const std::wstring& /*statistics*/, LONG* result) {
-  const LONG stored = SetRC(kNotSupported);
-  if (result) *result = stored;
-  return 0;
+  return ReportResult(kNotSupported, result);
 }
 
 LONG CPrinterBase::ResetStatistics(const std::wstring& /*statistics*/, LONG* result) {
-  const LONG stored = SetRC(kNotSupported);
-  if (result) *result = stored;
-  return 0;
+  return ReportResult(kNotSupported, result);
 }
 
 LONG CPrinterBase::CompareFirmwareVersion(const std::wstring& /*fileName*/, LONG* /*comparison*/,
                                           LONG* result) {
-  const LONG stored = SetRC(kNotSupported);
-  if (result) *result = stored;
-  return 0;
+  return ReportResult(kNotSupported, result);
 }
 
 LONG CPrinterBase::UpdateFirmware(const std::wstring& /*fileName*/, LONG* result) {
-  const LONG stored = SetRC(kNotSupported);
-  if (result) *result = stored;
-  return 0;
+  return ReportResult(kNotSupported, result);
 }
 
 }  // namespace Tesk::Printer

@@ -313,6 +313,37 @@ TEST_F(DrawerFixture, InteractiveCheckWithoutHandlerAnswersAtOnce) {
   EXPECT_EQ(result, 0);
 }
 
+// Mend: in AsyncMode the engine's own commands were queued, reported success before
+// anything was written, and raised an OutputComplete no application asked for.
+TEST_F(DrawerFixture, OwnCommandsGoOutAtOnceInAsyncMode) {
+  struct Row {
+    const char* name;
+    std::function<void(LONG*)> call;
+    std::string written;  // part of what must be on the port when the call returns
+  };
+  const Row rows[] = {
+      {"OpenDrawer", [&](LONG* r) { engine.OpenDrawer(r); }, std::string("\x1bp\x00\x0a\x0a", 5)},
+      {"Beeps", [&](LONG* r) { engine.WaitForDrawerClose(0, 1000, 0, 0, r); }, "\x1b(A\x05"},
+      {"HealthPrintout", [&](LONG* r) { engine.CheckHealth(OPOS_CH_EXTERNAL, r); },
+       "OPOS Printer CheckHealth EXTERNAL:\n"}};
+  Open({0x01, 0x01, 0x00});
+  engine.SetBuzzer(1);
+  engine.SetupCashDrawer(1, 1, 1, 10, 10, 60000);
+  LONG ignored = 0;
+  engine.SetPropertyNumber(PIDXPtr_AsyncMode, 1, &ignored);
+  ASSERT_TRUE(engine.DeviceEnable(1));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    port->ClearWritten();
+    queries = 0;
+    LONG result = -1;
+    row.call(&result);
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(WrittenText().find(row.written), std::string::npos);
+  }
+  EXPECT_TRUE(events.outputs.empty());
+}
+
 struct DirectIOCase {
   const char* name;
   LONG command;
