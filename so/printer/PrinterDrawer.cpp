@@ -12,8 +12,9 @@
 namespace Tesk::Printer {
 
 LONG CPrinterBase::SendOwnCommands(PrinterBuffer& buffer) {
-  // Pulses, beeps and the health printout are not application output: they never
-  // join the asynchronous queue and carry no OutputID. Callers check idleness first.
+  // Pulses and beeps are not application output: they never join the asynchronous
+  // queue and carry no OutputID. Unlike SendNow they leave the pending print settings
+  // alone, so beeping during a wait never touches what a printing client is filling.
   return DirectSend(buffer, false, 7);
 }
 
@@ -44,7 +45,7 @@ LONG CPrinterBase::OpenDrawer(LONG* result) {
 }
 
 int CPrinterBase::GetDrawerOpenState(int clearFirst, int* valid) {
-  const int stored = lastStatus_.drawerOpen ? 1 : 0;
+  const int stored = GetLastStatus().drawerOpen ? 1 : 0;
   if (valid) *valid = 0;
   if (!cmdHelper_ || !printerPort_ || !bidirectional_) return stored;
   // Built per call: the worker's poll and the caller's thread both ask. A builder
