@@ -127,7 +127,8 @@ TEST_P(DrawerThroughControlObject, OpensBeepsUntilClosedAndThePrinterStillPrints
   printerClient.join();
   EXPECT_GE(report.printed, 3);
   EXPECT_EQ(report.refused, 0);
-  EXPECT_NE(printer.PrintedText().find("sale 2"), std::string::npos);
+  EXPECT_TRUE(printer.WaitFor(
+      [&] { return printer.PrintedText().find("sale 2") != std::string::npos; }, 10s));
 
   drawer.SetDeviceEnabled(false);
   EXPECT_EQ(drawer.ReleaseDevice(), OPOS_SUCCESS);
