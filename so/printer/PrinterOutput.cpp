@@ -153,10 +153,6 @@ ZANTH_NOT_AVAILABLE(ClearPrintArea(LONG* result))
 ZANTH_NOT_AVAILABLE(PageModePrint(LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintLine(LONG, const std::wstring&, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintCurveText(LONG, LONG, LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(CheckHealth(LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(DirectIO(LONG, LONG*, std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(OpenDrawer(LONG* result))
-ZANTH_NOT_AVAILABLE(WaitForDrawerClose(LONG, LONG, LONG, LONG, LONG* result))
 
 #undef ZANTH_NOT_AVAILABLE
 

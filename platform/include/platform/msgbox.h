@@ -46,6 +46,8 @@ constexpr int IDNO = 7;
 using MessageBoxHandler = std::function<int(const std::wstring& text, const std::wstring& caption, UINT type)>;
 
 // Installs the process's handler (an empty function removes it). Returns the previous one.
+// One handler serves the whole process, also the service-object library a program loads
+// with its own copy of this layer; a module that installs one removes it before it unloads.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // The answer a box gives with nobody to press a button: its default button.
