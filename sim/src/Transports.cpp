@@ -79,14 +79,17 @@ void CloseFd(int& fd) {
 
 // ---------------- TCP ----------------
 
-TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port) : printer_(printer) {
+TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port)
+    : TcpServer(printer, port, "127.0.0.1") {}
+
+TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port, const std::string& address)
+    : printer_(printer) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listenFd_ < 0) Fail("socket");
   int yes = 1;
   ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = htons(port);
   auto fail = [&](const std::string& what) {
     int e = errno;
@@ -94,7 +97,11 @@ TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port) : printer_(pri
     errno = e;
     Fail(what);
   };
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) fail("bind 127.0.0.1:" + std::to_string(port));
+  if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
+    errno = EINVAL;
+    fail("bad address " + address);
+  }
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) fail("bind " + address + ":" + std::to_string(port));
   if (::listen(listenFd_, 8) < 0) fail("listen");
   socklen_t len = sizeof addr;
   ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
