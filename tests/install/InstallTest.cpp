@@ -30,13 +30,13 @@ const std::string kBuild = std::getenv("ZANTH_BUILD_DIR") ? std::getenv("ZANTH_B
 const std::string kSource = std::getenv("ZANTH_SOURCE_DIR") ? std::getenv("ZANTH_SOURCE_DIR") : ".";
 constexpr char kClassKey[] = "SOFTWARE\\Classes\\CLSID\\{36D4C79D-819F-40E4-A1A2-A7BB9B9D78A2}\\InprocServer32";
 
-struct Run {
+struct ProgramRun {
   int status = -1;
   std::string output;
 };
 
-Run Shell(const std::string& command) {
-  Run run;
+ProgramRun Shell(const std::string& command) {
+  ProgramRun run;
   FILE* pipe = ::popen(("(" + command + ") 2>&1").c_str(), "r");
   if (!pipe) return run;
   char buffer[4096];
@@ -125,7 +125,7 @@ std::string UdevSyntaxError(const std::string& text) {
 TEST(Install, PrefixHoldsEverythingAndTheExampleBuildsWithPkgConfigAndPrints) {
   TempRegistry registry;
   const std::string prefix = registry.Folder() + "/prefix";
-  Run run = Shell("OPOS_REGISTRY=" + Quote(registry.Path()) + " cmake --install " + Quote(kBuild) +
+  ProgramRun run = Shell("OPOS_REGISTRY=" + Quote(registry.Path()) + " cmake --install " + Quote(kBuild) +
                   " --prefix " + Quote(prefix));
   ASSERT_EQ(run.status, 0) << run.output;
   for (const char* file : {"lib/libZanthSO.so.1", "lib/libZanthCO.so", "lib/pkgconfig/zanth.pc",
@@ -149,7 +149,7 @@ TEST(Install, PrefixHoldsEverythingAndTheExampleBuildsWithPkgConfigAndPrints) {
   sim::VirtualPrinter device;
   sim::TcpServer server(device, 0);
   const std::string zanth = Quote(prefix + "/bin/zanth");
-  run = Shell(zanth + " add-printer Front --model ZQ-2A --logical Receipt --tcp 127.0.0.1:" +
+  run = Shell(zanth + " add-printer Front --model ZQ-1A --logical Receipt --tcp 127.0.0.1:" +
               std::to_string(server.Port()));
   ASSERT_EQ(run.status, 0) << run.output;
   const std::string logo = registry.Folder() + "/logo.bmp";
@@ -167,7 +167,7 @@ TEST(Install, PrefixHoldsEverythingAndTheExampleBuildsWithPkgConfigAndPrints) {
 TEST(Install, DebianPackageInstallsIntoAScratchRootAndRemovesCleanly) {
   TempRegistry scratch;
   const std::string work = scratch.Folder();
-  Run run = Shell("cpack -G DEB -B " + Quote(work) + " --config " + Quote(kBuild + "/CPackConfig.cmake"));
+  ProgramRun run = Shell("cpack -G DEB -B " + Quote(work) + " --config " + Quote(kBuild + "/CPackConfig.cmake"));
   ASSERT_EQ(run.status, 0) << run.output;
   std::string deb;
   for (const auto& entry : fs::directory_iterator(work))
@@ -185,7 +185,7 @@ TEST(Install, DebianPackageInstallsIntoAScratchRootAndRemovesCleanly) {
   EXPECT_FALSE(fs::exists(root + "/etc/opos/registry.reg")) << "the registry belongs to the system, not the package";
   EXPECT_EQ(UdevSyntaxError(ReadAll(rules)), "");
   if (Shell("command -v udevadm").status == 0) {
-    const Run verify = Shell("udevadm verify " + Quote(rules));
+    const ProgramRun verify = Shell("udevadm verify " + Quote(rules));
     EXPECT_EQ(verify.status, 0) << verify.output;
   }
 

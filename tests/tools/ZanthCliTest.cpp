@@ -23,7 +23,7 @@ namespace {
 
 constexpr auto kWait = std::chrono::seconds(20);
 
-struct Run {
+struct ProgramRun {
   int status = -1;
   std::string out, err;
 };
@@ -52,7 +52,7 @@ class ZanthCli : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(Zanth("register").status, 0);
-    const Run added = Zanth("add-printer ZQ-2A_01 --model ZQ-2A --logical Receipt --tcp 127.0.0.1:" +
+    const ProgramRun added = Zanth("add-printer ZQ-1A_01 --model ZQ-1A --logical Receipt --tcp 127.0.0.1:" +
                             std::to_string(server_.Port()));
     ASSERT_EQ(added.status, 0) << added.err;
     ASSERT_EQ(Zanth("add-drawer Receipt --logical Till").status, 0);
@@ -60,10 +60,10 @@ class ZanthCli : public testing::Test {
     WriteFile("receipt.txt", "\\x1b|bCBold line\n\x1b|cAcentred\n");
   }
 
-  Run Zanth(const std::string& arguments) {
+  ProgramRun Zanth(const std::string& arguments) {
     const std::string err = registry_.Folder() + "/stderr";
     const std::string command = std::string(ZANTH_PATH) + " " + arguments + " 2>'" + err + "' </dev/null";
-    Run run;
+    ProgramRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;
     char buffer[4096];
@@ -87,20 +87,20 @@ class ZanthCli : public testing::Test {
 };
 
 TEST_F(ZanthCli, DevicesListsEntriesWithLogicalNamesPortAndModel) {
-  const Run run = Zanth("devices");
+  const ProgramRun run = Zanth("devices");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("ZQ-2A_01  model ZQ-2A  port TCP/IP 127.0.0.1," + std::to_string(server_.Port()) +
+  EXPECT_NE(run.out.find("ZQ-1A_01  model ZQ-1A  port TCP/IP 127.0.0.1," + std::to_string(server_.Port()) +
                          "  logical names: Receipt"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("ZQ-2A_01_01  on printer ZQ-2A_01  pin 1  logical names: Till"), std::string::npos)
+  EXPECT_NE(run.out.find("ZQ-1A_01_01  on printer ZQ-1A_01  pin 1  logical names: Till"), std::string::npos)
       << run.out;
-  const Run json = Zanth("devices --json");
+  const ProgramRun json = Zanth("devices --json");
   EXPECT_NE(json.out.find("\"logicalNames\": [\"Receipt\"]"), std::string::npos) << json.out;
 }
 
 TEST_F(ZanthCli, PrintSendsTextWithWrittenOutAndRawEscapesThenCuts) {
-  const Run run = Zanth("print Receipt " + File("receipt.txt") + " --cut");
+  const ProgramRun run = Zanth("print Receipt " + File("receipt.txt") + " --cut");
   ASSERT_EQ(run.status, 0) << run.err;
   ASSERT_TRUE(device_.WaitForCuts(1, kWait));
   EXPECT_EQ(device_.PrintedText(), "Bold line\ncentred\n");
@@ -127,17 +127,17 @@ TEST_F(ZanthCli, StatusReportsWhatThePrinterReports) {
     device_.SetCoverOpen(row.cover);
     device_.SetPaperEnd(row.paperEnd);
     device_.SetPaperNearEnd(row.nearEnd);
-    const Run run = Zanth("status Receipt --json");
+    const ProgramRun run = Zanth("status Receipt --json");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find(row.text), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"drawer\": \"closed\""), std::string::npos) << run.out;
   }
-  const Run text = Zanth("status Receipt");
+  const ProgramRun text = Zanth("status Receipt");
   EXPECT_NE(text.out.find("paper:       present"), std::string::npos) << text.out;
 }
 
 TEST_F(ZanthCli, DrawerOpensAndWaitsForItToClose) {
-  Run run = Zanth("drawer Till");
+  ProgramRun run = Zanth("drawer Till");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(device_.WaitForOp("Pulse", kWait));
   EXPECT_TRUE(device_.State().drawerOpen);
@@ -157,13 +157,13 @@ TEST_F(ZanthCli, DrawerOpensAndWaitsForItToClose) {
 }
 
 TEST_F(ZanthCli, CheckHealthInternalLevel) {
-  const Run run = Zanth("check-health Receipt --level 1");
+  const ProgramRun run = Zanth("check-health Receipt --level 1");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Internal HealthCheck: Successful."), std::string::npos) << run.out;
 }
 
 TEST_F(ZanthCli, AsyncPrintReportsItsOutputId) {
-  const Run run = Zanth("print Receipt " + File("receipt.txt") + " --async --cut");
+  const ProgramRun run = Zanth("print Receipt " + File("receipt.txt") + " --async --cut");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("OutputComplete: OutputID "), std::string::npos) << run.out;
   ASSERT_TRUE(device_.WaitForCuts(1, kWait));
@@ -172,15 +172,15 @@ TEST_F(ZanthCli, AsyncPrintReportsItsOutputId) {
 
 TEST_F(ZanthCli, RemoveTakesTheEntryAndItsLogicalNames) {
   ASSERT_EQ(Zanth("remove Till").status, 0);
-  const Run run = Zanth("devices");
+  const ProgramRun run = Zanth("devices");
   EXPECT_EQ(run.out.find("Till"), std::string::npos) << run.out;
-  const Run open = Zanth("drawer Till");
+  const ProgramRun open = Zanth("drawer Till");
   EXPECT_EQ(open.status, 1);
   EXPECT_NE(open.err.find("OPOS_OR_REGBADNAME (302)"), std::string::npos) << open.err;
 }
 
 TEST_F(ZanthCli, SimRunsTheVirtualPrinter) {
-  const Run run = Zanth("sim --help");
+  const ProgramRun run = Zanth("sim --help");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.err.find("usage: zanth-sim"), std::string::npos) << run.err;
 }
@@ -199,7 +199,7 @@ TEST_F(ZanthCli, BadInputFailsClearlyAndWritesNothing) {
       {"status of unknown", "status NoSuch", 1, "OPOS_E_NOEXIST (109)"},
       {"unknown model", "add-printer P --model XY-9 --usb", 1, "unknown model XY-9"},
       {"taken logical name", "add-printer P --model ZQ-1A --usb --logical Receipt", 1, "OPOS_E_EXISTS (110)"},
-      {"existing device", "add-printer ZQ-2A_01 --model ZQ-1A --usb --logical Other", 1, "OPOS_E_EXISTS (110)"},
+      {"existing device", "add-printer ZQ-1A_01 --model ZQ-1B --usb --logical Other", 1, "OPOS_E_EXISTS (110)"},
       {"two-dot address", "add-printer P --model ZQ-1A --tcp 1.2.3", 1, "dotted IPv4"},
       {"bad tcp port", "add-printer P --model ZQ-1A --tcp 10.0.0.1:99999", 1, "TCP port"},
       {"bad baud rate", "add-printer P --model ZQ-1A --serial COM1,1234", 1, "baud rate"},
@@ -212,7 +212,7 @@ TEST_F(ZanthCli, BadInputFailsClearlyAndWritesNothing) {
   const std::string before = ReadAll(registry_.Path());
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
-    const Run run = Zanth(row.arguments);
+    const ProgramRun run = Zanth(row.arguments);
     EXPECT_EQ(run.status, row.status) << run.out << run.err;
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
     EXPECT_EQ(ReadAll(registry_.Path()), before);
@@ -227,7 +227,7 @@ TEST_F(ZanthCli, DamagedRegistryNamesTheLineAndIsNotRewritten) {
   for (const char* arguments : {"devices", "print Receipt -", "status Receipt", "add-printer P --model ZQ-1A --usb",
                                 "remove Receipt", "register"}) {
     SCOPED_TRACE(arguments);
-    const Run run = Zanth(arguments);
+    const ProgramRun run = Zanth(arguments);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("line 3"), std::string::npos) << run.err;
     EXPECT_EQ(ReadAll(damaged), before);

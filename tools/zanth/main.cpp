@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
 
   auto* sim = app.add_subcommand("sim", "Run the virtual printer (arguments go to zanth-sim; try 'zanth sim --help')");
   sim->prefix_command();
+  sim->set_help_flag();  // --help goes to the virtual printer program
 
   try {
     app.parse(argc, argv);
