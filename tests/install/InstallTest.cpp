@@ -207,7 +207,17 @@ TEST(Install, DebianPackageInstallsIntoAScratchRootAndRemovesCleanly) {
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(DefaultValue(kClassKey), "<no key>");
   EXPECT_EQ(DefaultValue("SOFTWARE\\Classes\\ZanthOposPrinterU1.13"), "<no key>");
-  EXPECT_NE(ReadAll(registry).find("Receipt"), std::string::npos);
+  ASSERT_TRUE(fs::exists(registry));
+  HKEY classKey = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter", 0, KEY_READ,
+                          &classKey),
+            ERROR_SUCCESS);
+  wchar_t data[64] = {};
+  DWORD size = sizeof data - sizeof(wchar_t);
+  EXPECT_EQ(RegQueryValueExW(classKey, L"Receipt", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+            ERROR_SUCCESS);
+  RegCloseKey(classKey);
+  EXPECT_EQ(std::wstring(data), L"P");
 }
 
 }  // namespace
