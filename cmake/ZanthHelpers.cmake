@@ -24,3 +24,13 @@ function(zanth_add_subfolders)
     endif()
   endforeach()
 endfunction()
+
+# zanth_add_fuzzer(NAME fuzz_x SOURCES a.cpp LIBS lib...)
+# One libFuzzer target; the fuzz build already instruments everything (ZANTH_FUZZ).
+function(zanth_add_fuzzer)
+  cmake_parse_arguments(ZF "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${ZF_NAME} ${ZF_SOURCES})
+  target_link_libraries(${ZF_NAME} PRIVATE ${ZF_LIBS} Threads::Threads)
+  target_include_directories(${ZF_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_options(${ZF_NAME} PRIVATE -fsanitize=fuzzer)
+endfunction()

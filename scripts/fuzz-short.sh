@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target with clang (build-fuzz) and runs each one for a while.
+# Builds every libFuzzer target with clang, AddressSanitizer and UBSan (build-fuzz) and runs
+# each one for a while, starting from its seed corpus.
 # Usage: scripts/fuzz-short.sh [seconds per target, default 30]
 # Convention: folder fuzz/<name>/ defines the target fuzz_<name> (dashes become underscores);
 # only those targets are built, not the whole tree.
@@ -35,8 +36,9 @@ for dir in fuzz/*/; do
   echo "== fuzz: $name for ${seconds}s"
   if ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$target" "$work" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+      ${ZANTH_FUZZ_JOBS:+-fork="$ZANTH_FUZZ_JOBS"} \
       -artifact_prefix=build-fuzz/artifacts/"$name"- -print_final_stats=1 >build-fuzz/"$name".log 2>&1; then
-    tail -n 3 build-fuzz/"$name".log
+    grep -E "stat::number_of_executed_units|^Done" build-fuzz/"$name".log || tail -n 3 build-fuzz/"$name".log
   else
     echo "fuzz: $name failed; see build-fuzz/$name.log and build-fuzz/artifacts/" >&2
     tail -n 40 build-fuzz/"$name".log >&2

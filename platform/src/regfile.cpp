@@ -371,6 +371,8 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegistryKey>& keys, std:
       start = end + 1;
     }
   }
+  // Every complete export ends its last line; a file that stops inside a value was cut short.
+  const bool endsWithLineEnd = !text.empty() && text.back() == L'\n';
   auto fail = [&](size_t line, const std::string& reason) {
     error = "line " + std::to_string(line) + ": " + reason;
     keys.clear();
@@ -424,6 +426,11 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegistryKey>& keys, std:
       data.pop_back();
       data += Trim(lines[++i]);
     }
+    // A file cut short inside a value must not read as a shorter value.
+    if (!data.empty() && data.front() != L'"' && data.back() == L'\\')
+      return fail(lineNo, "the value is cut short (its byte list continues past the end of the file)");
+    if (i + 1 == lines.size() && !endsWithLineEnd)
+      return fail(lineNo, "the file ends inside this value (cut short)");
     std::string reason;
     if (!ParseValueData(data, ansiFile, value, reason)) return fail(lineNo, reason);
     keys.back().values.push_back(std::move(value));

@@ -107,6 +107,20 @@ struct Node {
 
 using Path = std::vector<std::wstring>;
 
+// A deep copy, for a change to a tree that a read snapshot still shows.
+std::shared_ptr<Node> Clone(const Node& from) {
+  auto copy = std::make_shared<Node>();
+  copy->name = from.name;
+  copy->upper = from.upper;
+  copy->values = from.values;
+  copy->children.reserve(from.children.size());
+  for (const auto& child : from.children) {
+    std::shared_ptr<Node> grown = Clone(*child);
+    copy->children.push_back(std::make_unique<Node>(std::move(*grown)));
+  }
+  return copy;
+}
+
 Node* Find(Node& root, const Path& path) {
   Node* node = &root;
   for (const auto& part : path) {
@@ -298,6 +312,26 @@ class FileLock {
   std::string error_;
 };
 
+// The version of the file a read snapshot holds on this thread (no tree: none is held).
+struct ReadPin {
+  std::shared_ptr<Node> tree;
+  LONG error = ERROR_SUCCESS;  // how loading that version went (a damaged file, say)
+  std::string errorText;
+};
+thread_local ReadPin* currentPin = nullptr;
+
+// Lets this thread's reads see the current file for a while, snapshot or not.
+class PinSuspension {
+ public:
+  PinSuspension() : saved_(currentPin) { currentPin = nullptr; }
+  ~PinSuspension() { currentPin = saved_; }
+  PinSuspension(const PinSuspension&) = delete;
+  PinSuspension& operator=(const PinSuspension&) = delete;
+
+ private:
+  ReadPin* saved_;
+};
+
 // The parsed file of this process, shared by all threads under one mutex.
 struct Store {
   std::mutex mutex;
@@ -309,7 +343,9 @@ struct Store {
   bool missing = true;  // no file: an empty registry
   bool damaged = false;
   std::string damage;
-  Node root;
+  // The parsed file. Read snapshots share it; a change to a shared tree goes to a copy, so
+  // a snapshot never sees a write (copy on write).
+  std::shared_ptr<Node> tree = std::make_shared<Node>();
   std::unordered_set<HKEY> handles;
 
   void Forget() {
@@ -317,7 +353,7 @@ struct Store {
     heldFd = -1;
     missing = true;
     damaged = false;
-    root = Node();
+    tree = std::make_shared<Node>();
   }
 
   // Brings the tree up to date with the file; re-parses only when the file changed.
@@ -363,7 +399,7 @@ struct Store {
       damage = "registry file " + path + " is damaged, " + error;
       return Fail(ERROR_BADDB, damage);
     }
-    ApplyKeys(root, keys);
+    ApplyKeys(*tree, keys);
     return Succeed();
   }
 
@@ -371,10 +407,13 @@ struct Store {
   // the result back when it changed something.
   template <typename F>
   LONG Modify(F change) {
+    PinSuspension suspended;  // a change works on the current file, never on a snapshot
     const std::string target = WriteTarget(platform::RegistryFilePath());
     FileLock lock(target);
     if (!lock.Held()) return Fail(ERROR_CANTWRITE, lock.Error());
     if (LONG rc = Load(); rc != ERROR_SUCCESS) return rc;  // a damaged file stays as it is
+    if (tree.use_count() > 1) tree = Clone(*tree);
+    Node& root = *tree;
     bool changed = false;
     const LONG rc = change(root, changed);
     if (!changed) return rc;
@@ -408,6 +447,20 @@ Store& TheStore() {
   return *store;
 }
 
+
+// Brings the store up to date for a read, or keeps the snapshot this thread holds.
+LONG LoadForRead(Store& store) {
+  if (currentPin && currentPin->tree) {
+    return currentPin->error != ERROR_SUCCESS ? Fail(currentPin->error, currentPin->errorText) : Succeed();
+  }
+  return store.Load();
+}
+
+// The tree that reads on this thread see.
+Node& ReadRoot(Store& store) {
+  return currentPin && currentPin->tree ? *currentPin->tree : *store.tree;
+}
+
 // ---- handles and views --------------------------------------------------------------
 
 const RegistryKeyHandle* Predefined(HKEY key) {
@@ -439,11 +492,11 @@ Path MachineClasses(const Path& rel) { return Concat({kHklm, L"SOFTWARE", L"Clas
 std::vector<Node*> View(Store& store, bool classes, const Path& path) {
   std::vector<Node*> nodes;
   if (!classes) {
-    if (Node* n = Find(store.root, path)) nodes.push_back(n);
+    if (Node* n = Find(ReadRoot(store), path)) nodes.push_back(n);
     return nodes;
   }
-  if (Node* n = Find(store.root, UserClasses(path))) nodes.push_back(n);
-  if (Node* n = Find(store.root, MachineClasses(path))) nodes.push_back(n);
+  if (Node* n = Find(ReadRoot(store), UserClasses(path))) nodes.push_back(n);
+  if (Node* n = Find(ReadRoot(store), MachineClasses(path))) nodes.push_back(n);
   return nodes;
 }
 
@@ -471,7 +524,7 @@ std::string Describe(const RegistryKeyHandle& h, const Path& path) {
 LONG Prepare(Store& store, HKEY key, const RegistryKeyHandle*& handle) {
   handle = Resolve(store, key);
   if (!handle) return Fail(ERROR_INVALID_HANDLE, "not an open registry key");
-  if (LONG rc = store.Load(); rc != ERROR_SUCCESS) return rc;
+  if (LONG rc = LoadForRead(store); rc != ERROR_SUCCESS) return rc;
   if (!Exists(store, handle->classes, handle->path))
     return Fail(ERROR_KEY_DELETED, "key " + Describe(*handle, handle->path) + " was deleted");
   return ERROR_SUCCESS;
@@ -783,6 +836,30 @@ std::string RegistryFilePath() {
 
 std::string RegistryLastErrorText() { return lastErrorText; }
 
+struct RegistryReadSnapshot::Pin : ReadPin {};
+
+RegistryReadSnapshot::RegistryReadSnapshot() : pin_(new Pin), previous_(currentPin) {
+  Refresh();
+  currentPin = pin_;
+}
+
+RegistryReadSnapshot::~RegistryReadSnapshot() {
+  currentPin = static_cast<ReadPin*>(previous_);
+  delete pin_;
+}
+
+bool RegistryReadSnapshot::Refresh() {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  PinSuspension current;  // load the file as it is now
+  const LONG rc = store.Load();
+  const bool changed = store.tree != pin_->tree;
+  pin_->tree = store.tree;
+  pin_->error = rc;
+  pin_->errorText = rc == ERROR_SUCCESS ? std::string() : platform::RegistryLastErrorText();
+  return changed;
+}
+
 LONG SetRegistryString(HKEY root, const std::wstring& key, const std::wstring& name,
                        const std::wstring& value) {
   HKEY handle = nullptr;
@@ -824,10 +901,11 @@ LONG ExportRegFile(const std::string& path, const std::wstring& root) {
   {
     Store& store = TheStore();
     std::lock_guard<std::mutex> guard(store.mutex);
-    if (LONG rc = store.Load(); rc != ERROR_SUCCESS) return rc;
+    if (LONG rc = LoadForRead(store); rc != ERROR_SUCCESS) return rc;
+    Node& tree = ReadRoot(store);
     const Path parts = SplitPath(root);
     if (parts.empty()) {
-      for (const auto& top : store.root.children) CollectKeys(*top, top->name, true, keys);
+      for (const auto& top : tree.children) CollectKeys(*top, top->name, true, keys);
     } else if (EqualsNoCase(parts[0], kHkcr)) {
       const Path rel(parts.begin() + 1, parts.end());
       if (!Exists(store, true, rel)) return Fail(ERROR_FILE_NOT_FOUND, "no key " + ToUtf8(root));
@@ -837,15 +915,15 @@ LONG ExportRegFile(const std::string& path, const std::wstring& root) {
       if (rel.empty() && keys.front().values.empty()) keys.erase(keys.begin());
     } else {
       if (!EqualsNoCase(parts[0], kHklm) && !EqualsNoCase(parts[0], kHkcu) &&
-          !store.root.Child(parts[0]))
+          !tree.Child(parts[0]))
         return Fail(ERROR_FILE_NOT_FOUND, "no root key " + ToUtf8(parts[0]));
-      Node* node = Find(store.root, parts);
+      Node* node = Find(tree, parts);
       if (!node) {
         if (parts.size() != 1) return Fail(ERROR_FILE_NOT_FOUND, "no key " + ToUtf8(root));
       } else {
         // The stored spelling of every component.
         std::wstring shown;
-        Node* walk = &store.root;
+        Node* walk = &tree;
         for (const auto& part : parts) {
           walk = walk->Child(part);
           if (!shown.empty()) shown += L'\\';

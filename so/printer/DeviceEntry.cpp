@@ -44,19 +44,27 @@ bool TryReadString(HKEY key, const wchar_t* name, std::wstring& out) {
   return true;
 }
 
-// Reads the values in order with the retry schedule; 0 or OPOS_E_NOSERVICE.
+// Reads the values in order with the retry schedule; 0 or OPOS_E_NOSERVICE. All values come
+// from one version of the registry file: when a retry finds the file rewritten, the values
+// read so far are read again from the new version (without their pauses again), so an entry
+// never mixes values of two versions.
 template <size_t N>
 LONG ReadValues(HKEY key, const std::array<std::pair<const wchar_t*, std::wstring*>, N>& values,
-                DWORD pauseStep) {
-  for (const auto& [name, target] : values) {
-    bool read = false;
-    for (DWORD attempt = 0; attempt < 6 && !read; ++attempt) {
-      // Pauses before tries 2 to 6: 0, 1, 2, 3 and 4 steps.
-      if (attempt > 0) Pause((attempt - 1) * pauseStep);
-      read = TryReadString(key, name, *target);
+                DWORD pauseStep, platform::RegistryReadSnapshot& snapshot) {
+  std::array<DWORD, N> tries{};
+  std::array<bool, N> paused{};
+  for (size_t i = 0; i < N;) {
+    const auto& [name, target] = values[i];
+    if (TryReadString(key, name, *target)) {
+      if (!paused[i]) Pause(10);
+      paused[i] = true;
+      ++i;
+      continue;
     }
-    if (!read) return OPOS_E_NOSERVICE;
-    Pause(10);
+    // Pauses before tries 2 to 6: 0, 1, 2, 3 and 4 steps.
+    if (++tries[i] >= 6) return OPOS_E_NOSERVICE;
+    Pause((tries[i] - 1) * pauseStep);
+    if (snapshot.Refresh()) i = 0;
   }
   return 0;
 }
@@ -65,10 +73,11 @@ template <size_t N>
 LONG ReadEntry(const std::wstring& path,
                const std::array<std::pair<const wchar_t*, std::wstring*>, N>& values,
                DWORD pauseStep) {
+  platform::RegistryReadSnapshot snapshot;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
     return OPOS_E_ILLEGAL;
-  const LONG result = ReadValues(key, values, pauseStep);
+  const LONG result = ReadValues(key, values, pauseStep, snapshot);
   RegCloseKey(key);
   return result;
 }

@@ -713,18 +713,4 @@ int CPrinterBase::IsItalic(BYTE mode) const {
   return Capability(PIDXPtr_CapRecItalic) ? (mode >> 2) & 1 : 0;
 }
 
-// --- Seams of the graphics and barcode parts, not built yet ---------------------------
-// Until bitmaps can be registered none is, so ESC | #B is refused; a barcode in print
-// data formats nothing.
-
-int CPrinterBase::IsBitmapSet(LONG /*number*/) const { return 0; }
-
-int CPrinterBase::FormatSettedBitmap(PrinterBuffer& /*out*/, LONG /*number*/) { return 0; }
-
-LONG CPrinterBase::FormatBarcode(PrinterBuffer& /*out*/, PrinterBuffer& /*data*/,
-                                 LONG /*symbology*/, LONG /*height*/, LONG /*width*/,
-                                 LONG /*alignment*/, LONG /*textPosition*/) {
-  return 0;
-}
-
 }  // namespace Tesk::Printer

@@ -151,6 +151,7 @@ void CPrinterBase::SetProperty_Open() {
   recLineHeight_ = charHeight_;
   recLineSpacing_ = static_cast<LONG>(1.5 * charHeight_);
   recLinesToPaperCut_ = 5;
+  ClearBitmapTable();
 }
 
 // Applies a font of the table and recomputes the receipt metrics from it.
@@ -282,6 +283,7 @@ LONG CPrinterBase::ExecuteClaimDevice() {
   cmdHelper_->SetKanjiMode(commandBuffer_, 1);          // double-byte character mode on
   code = DirectSend(commandBuffer_, false, 7);
   if (code != 0) return code;
+  RestoreDownloadedBitmap();  // ESC @ emptied the printer's downloaded-image area
 
   bidirectional_ = IsSupportBidi();
   if (!bidirectional_ && (isLpt_ || alternateDevice_)) {

@@ -28,6 +28,17 @@ class CPrinterPort;
 class CPrinterTaskThreadContext;
 
 
+// One slot of the bitmap table (SetBitmap numbers 1..20).
+struct BitmapEntry {
+  int storedInPrinter = 0;  // the image lives in the printer's downloaded-image area
+  int sizeFlag = 0;         // GS / mode: 0 normal
+  LONG station = -1;
+  std::wstring fileName;
+  signed char number = -1;  // bitmap number - 1; the slot is set when number + 1 is its own
+  LONG width = -1, height = -1, alignment = -1;
+  PrinterBuffer printCommand{32, 32};
+};
+
 // One font of the font table.
 struct PrinterFont {
   wchar_t typeface = 0;  // letter; 0 ends the table
@@ -149,6 +160,7 @@ class CPrinterBase {
   LONG SetBitmap(LONG bitmapNumber, LONG station, const std::wstring& fileName, LONG width,
                  LONG alignment, LONG* result);
   LONG SetLogo(LONG location, const std::wstring& data, LONG* result);
+  void SetBitmapStorageInPrinter(int mode) { BitMapMode(mode); }
   LONG RotatePrint(LONG station, LONG rotation, LONG* result);
   LONG ClearPrintArea(LONG* result);
   LONG PageModePrint(LONG control, LONG* result);
@@ -215,6 +227,37 @@ class CPrinterBase {
   std::shared_ptr<CPrinterPort> GetPrinterPort() const { return printerPort_; }
   std::shared_ptr<CPrinterTaskThreadContext> GetWorker() const { return worker_; }
   ICmdHelper* GetCmdHelper() const { return cmdHelper_; }
+
+  // --- Bitmaps (PrinterBitmap.cpp) ----------------------------------------------------
+  static constexpr int kBitmapSlots = 20;
+  static constexpr LONG kDownloadMaxHeight = 384;  // GS * limits: 384 dots high,
+  static constexpr LONG kDownloadMaxArea = 1536;   // 1536 blocks of 8 x 8 dots
+  // Image size in dots for a requested width (dots or PTR_BM_ASIS): width rounded up to 8,
+  // height to heightUnit. 0, OPOS_E_NOEXIST or OPOS_E_ILLEGAL.
+  LONG GetBitmapInfo(const std::wstring& fileName, LONG* width, LONG* height, LONG requestedWidth,
+                     LONG heightUnit);
+  // The image as raster rows ((width / 8) * height bytes) at that size.
+  LONG GetBitmapData(const std::wstring& fileName, PrinterBuffer& raster, LONG* width,
+                     LONG* height, LONG heightUnit, LONG requestedWidth);
+  // 24-dot ESC * stripes of an image at scale 1; result 0 or OPOS_E_NOEXIST.
+  LONG ReadBitmap(const std::wstring& fileName, PrinterBuffer& out, LONG* result);
+  static void ToColumnFormat(PrinterBuffer& out, const PrinterBuffer& raster, LONG width,
+                             LONG height);
+  int VerifyObjectSize(LONG width, LONG height, LONG xOffset, int rotateWith);
+  LONG FormatObject(PrinterBuffer& out, const PrinterBuffer& object, LONG width, LONG height,
+                    int justification, LONG xOffset, int rotateWith);
+  void PrintBitmap_in_memory(PrinterBuffer& out, const PrinterBuffer& columnImage);
+  LONG PrintBitmap_in_memory(const PrinterBuffer& columnImage);
+  const BitmapEntry& GetBitmapEntry(int number) const { return bitmaps_[static_cast<size_t>(number - 1)]; }
+  int GetDownloadedBitmap() const { return downloadedBitmap_; }
+  const PrinterBuffer& GetLogo(LONG location) const {
+    return location == 1 ? topLogoBuffer_ : bottomLogoBuffer_;
+  }
+
+  // --- Barcodes (PrinterBarcode.cpp) --------------------------------------------------
+  // Code 128 data to the printer's {A / {B / {C notation, in place; 1, or 0 when refused.
+  static int convert_bar_code_code128(PrinterBuffer& data);
+  static int convert_bar_code_code128_Parsed(PrinterBuffer& data);
 
  protected:
   virtual void SetProperty_Open();
@@ -350,14 +393,36 @@ class CPrinterBase {
   PrinterBuffer formatOutputBuffer_{512, 32};
   PrinterBuffer packetBuffer_{512, 32};
 
-  // Escape-sequence translation. The graphics and barcode parts fill these seams in;
-  // until then no bitmap is registered and barcodes format nothing. Virtual so that
-  // tests can watch what the translator passes on.
+  // Escape-sequence translation: the bitmap and barcode seams it calls (PrinterBitmap.cpp,
+  // PrinterBarcode.cpp). Virtual so that tests can watch what the translator passes on.
   friend class EscapeTranslator;
   virtual int IsBitmapSet(LONG number) const;
   virtual int FormatSettedBitmap(PrinterBuffer& out, LONG number);
   virtual LONG FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG symbology,
                              LONG height, LONG width, LONG alignment, LONG textPosition);
+  // Bitmap and barcode state
+  std::array<BitmapEntry, kBitmapSlots> bitmaps_{};
+  signed char downloadedBitmap_ = -1;  // number - 1 of the bitmap in the printer's RAM
+  PrinterBuffer rasterScratch_{32, 32};
+  PrinterBuffer commandScratch_{32, 32};
+  PrinterBuffer objectScratch_{32, 32};
+  PrinterBuffer positionPrefix_{32, 32};  // one per engine: engines may format at once
+  PrinterBuffer objectOutput_{32, 32};    // a bitmap or barcode sent straight away
+  PrinterBuffer barcodeData_{32, 32};
+  PrinterBuffer downloadCommand_{32, 32};  // GS * of the downloaded bitmap, for a re-send
+  PrinterBuffer downloadFallback_{32, 32}; // its raster command, should the re-send fail
+  int hriFont_ = 0;
+  LONG rotatedTextLength_ = 0;   // text already collected for a rotated page
+  LONG widestRotatedObject_ = 0;
+  void ClearBitmapTable();
+  // Sends the downloaded image again after a printer reset (ESC @ clears its RAM).
+  void RestoreDownloadedBitmap();
+  LONG StoreObjectResult(LONG code, LONG* result);
+  int IsObjectBusy() const;
+  PrinterBuffer* ObjectOutputBuffer(int rotateWith);
+  LONG Pdf417Sizing(const PrinterBuffer& data, LONG height, LONG width, int* columns,
+                    int* moduleWidth, int* rowHeight, LONG* totalWidth);
+  LONG QrSizing(const PrinterBuffer& data, LONG height, int* moduleSize, LONG* totalWidth);
   PrinterBuffer lineBuffer_{32, 32};        // the current line before it is flushed
   PrinterBuffer escapeDataBuffer_{32, 32};  // data of an ESC | R or ESC | E sequence
   BYTE printMode_ = 0;  // the mode byte SelectPrintMode sent last

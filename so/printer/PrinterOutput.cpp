@@ -109,12 +109,6 @@ void CPrinterBase::ReportNotAvailable(LONG* result) {
     return 0;                         \
   }
 
-ZANTH_NOT_AVAILABLE(PrintBarCode(LONG, const std::wstring&, LONG, LONG, LONG, LONG, LONG,
-                                 LONG* result))
-ZANTH_NOT_AVAILABLE(PrintBitmap(LONG, const std::wstring&, LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintMemoryBitmap(LONG, const std::wstring&, LONG, LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(SetBitmap(LONG, LONG, const std::wstring&, LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(SetLogo(LONG, const std::wstring&, LONG* result))
 ZANTH_NOT_AVAILABLE(RotatePrint(LONG, LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(ClearPrintArea(LONG* result))
 ZANTH_NOT_AVAILABLE(PageModePrint(LONG, LONG* result))

@@ -108,6 +108,11 @@ const BadFileCase kBadFiles[] = {
     {"ValueUnderDeletedKey", "Windows Registry Editor Version 5.00\r\n[-HKEY_LOCAL_MACHINE\\x]\r\n\"a\"=\"b\"\r\n",
      "line 3: value under a deleted"},
     {"ErrorAfterContinuation", kHead + "\"a\"=hex:01,\\\r\n  02\r\n\"b\"=bad\r\n", "line 6: unrecognised"},
+    // Files cut short inside a value are damaged, never read as a shorter value.
+    {"CutInsideDword", kHead + "\"a\"=dword:000", "line 4: the file ends inside this value"},
+    {"CutAfterHexComma", kHead + "\"a\"=hex:01,02,", "line 4: the file ends inside this value"},
+    {"CutAfterContinuation", kHead + "\"a\"=hex:01,02,\\\r\n", "line 4: the value is cut short"},
+    {"CutInsideString", kHead + "\"PortSettings\"=\"127.0.0.1:91\"", "line 4: the file ends inside this value"},
 };
 
 class BadFile : public testing::TestWithParam<BadFileCase> {};

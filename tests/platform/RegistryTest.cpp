@@ -566,3 +566,39 @@ TEST_F(Registry, ThreadsShareTheStoreSafely) {
 }
 
 }  // namespace
+
+namespace {
+
+// A snapshot holds one version of the file for this thread's reads; writes go on around it.
+TEST_F(Registry, ReadSnapshotKeepsOneVersionUntilRefreshed) {
+  Key key(Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Snap"));
+  ASSERT_EQ(SetString(key.Get(), L"Version", L"A"), ERROR_SUCCESS);
+  {
+    platform::RegistryReadSnapshot snapshot;
+    ASSERT_EQ(SetString(key.Get(), L"Version", L"B"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(key.Get(), L"Added", L"x"), ERROR_SUCCESS);
+    EXPECT_EQ(GetString(key.Get(), L"Version"), L"A");
+    EXPECT_EQ(GetString(key.Get(), L"Added"), std::nullopt);
+    {
+      platform::RegistryReadSnapshot inner;  // a nested snapshot sees the newest version
+      EXPECT_EQ(GetString(key.Get(), L"Version"), L"B");
+    }
+    EXPECT_EQ(GetString(key.Get(), L"Version"), L"A");
+    // Another thread is not held by this thread's snapshot.
+    std::optional<std::wstring> seen;
+    std::thread([&] { seen = GetString(key.Get(), L"Version"); }).join();
+    EXPECT_EQ(seen, L"B");
+    EXPECT_TRUE(snapshot.Refresh());
+    EXPECT_EQ(GetString(key.Get(), L"Added"), L"x");
+    EXPECT_FALSE(snapshot.Refresh());
+  }
+  EXPECT_EQ(GetString(key.Get(), L"Version"), L"B");
+  // The writes under the snapshot reached the file.
+  ReopenFromDisk();
+  Key again;
+  ASSERT_EQ(Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Snap", again.Out()), ERROR_SUCCESS);
+  EXPECT_EQ(GetString(again.Get(), L"Version"), L"B");
+  EXPECT_EQ(GetString(again.Get(), L"Added"), L"x");
+}
+
+}  // namespace

@@ -83,6 +83,27 @@ std::string RegistryLastErrorText();
 LONG SetRegistryString(HKEY root, const std::wstring& key, const std::wstring& name,
                        const std::wstring& value);
 
+// While one lives on a thread, that thread's registry reads (queries, enumerations, opens,
+// exports) all see one version of the file: the one current when it was made or last
+// refreshed, however often other processes rewrite the file meanwhile. Writes still go to
+// the current file and are not seen through it. For reads whose values must belong
+// together, such as one device entry. Snapshots nest; each belongs to its thread.
+class RegistryReadSnapshot {
+ public:
+  RegistryReadSnapshot();
+  ~RegistryReadSnapshot();
+  RegistryReadSnapshot(const RegistryReadSnapshot&) = delete;
+  RegistryReadSnapshot& operator=(const RegistryReadSnapshot&) = delete;
+
+  // Moves the view to the current file; true when that is another version.
+  bool Refresh();
+
+ private:
+  struct Pin;
+  Pin* pin_;
+  void* previous_;
+};
+
 // One value as the .reg format carries it.
 struct RegistryValue {
   std::wstring name;  // empty: the default value (@)

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -115,6 +119,55 @@ TEST(DeviceEntry, DrawerUsesItsOwnPauseSchedule) {
   DrawerEntry entry;
   EXPECT_EQ(ReadDrawerEntry(L"Drawer", entry), OPOS_E_NOSERVICE);
   EXPECT_EQ(recorder.pauses, (std::vector<DWORD>{10, 0, 50, 100, 150, 200}));
+}
+
+// Another process rewrites the whole entry again and again (as the setup tool saves it);
+// every read gets all its values from one version of the file, never a mixture.
+TEST(DeviceEntry, ReadWhileAnotherProcessRewritesTheFileGetsOneVersion) {
+  TempRegistry registry;
+  const std::string versions[2] = {registry.Folder() + "/a.reg", registry.Folder() + "/b.reg"};
+  for (int v = 0; v < 2; ++v) {
+    const std::string tag = v == 0 ? "A" : "B";
+    std::ofstream out(versions[v], std::ios::binary);
+    out << "Windows Registry Editor Version 5.00\r\n\r\n"
+        << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\Receipt]\r\n";
+    for (const char* name : {"PortType", "DriverModel", "DriverName", "PortSettings", "OutputBufSize",
+                             "BitMapMode", "WriteTimeout", "ReadTimeout", "DeviceDescription", "Notes"})
+      out << "\"" << name << "\"=\"" << tag << "\"\r\n";
+  }
+  ASSERT_EQ(platform::ImportRegFile(versions[0]), ERROR_SUCCESS);
+  int stop[2];
+  ASSERT_EQ(::pipe(stop), 0);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    ::close(stop[1]);
+    char byte;
+    for (int i = 0; i < 20000; ++i) {
+      if (platform::ImportRegFile(versions[i % 2]) != ERROR_SUCCESS) ::_exit(2);
+      pollfd done{stop[0], POLLIN, 0};
+      if (::poll(&done, 1, 0) > 0 && ::read(stop[0], &byte, 1) >= 0) break;
+    }
+    ::_exit(0);
+  }
+  ::close(stop[0]);
+  // A short real pause between values gives the writer time to replace the file mid-entry.
+  SetEntryReaderSleep([](DWORD) { ::usleep(300); });
+  int mixed = 0;
+  for (int read = 0; read < 200; ++read) {
+    PrinterEntry entry;
+    ASSERT_EQ(ReadPrinterEntry(L"Receipt", entry), 0);
+    for (const std::wstring* value : {&entry.driverModel, &entry.driverName, &entry.portSettings,
+                                      &entry.outputBufSize, &entry.bitMapMode, &entry.writeTimeout,
+                                      &entry.readTimeout, &entry.deviceDescription, &entry.notes})
+      if (*value != entry.portType) ++mixed;
+  }
+  SetEntryReaderSleep(nullptr);
+  ASSERT_EQ(::write(stop[1], "x", 1), 1);
+  ::close(stop[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(mixed, 0);
 }
 
 TEST(DeviceEntry, NumbersTakeLeadingDigits) {

@@ -1,0 +1,136 @@
+// Image loading with stb_image (the four formats a receipt logo comes in), plus the RLE
+// BMPs stb refuses. Alpha is composited over white here, once, for every caller.
+#include "platform/image.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "bmp_rle.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_GIF
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_MAX_DIMENSIONS 65535
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace platform {
+namespace {
+
+// Files above this are not images anyone prints (a raw 32-Mi-pixel BMP is 96 MiB).
+constexpr long long kMaxFileBytes = 128LL << 20;
+
+ImageStatus Fail(ImageStatus status, std::string* reason, const std::string& text) {
+  if (reason) *reason = text;
+  return status;
+}
+
+ImageStatus ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* reason) {
+  struct stat info {};
+  // Only regular files: a directory opens for reading on Linux but holds no image.
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    return Fail(ImageStatus::kNoFile, reason, "no such image file");
+  if (info.st_size > kMaxFileBytes) return Fail(ImageStatus::kTooLarge, reason, "image file too large");
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return Fail(ImageStatus::kNoFile, reason, "image file cannot be opened");
+  bytes.resize(static_cast<size_t>(info.st_size));
+  const size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file.get());
+  bytes.resize(got);
+  return ImageStatus::kOk;
+}
+
+ImageStatus CheckSize(int width, int height, std::string* reason) {
+  if (width <= 0 || height <= 0) return Fail(ImageStatus::kNotAnImage, reason, "image has no pixels");
+  if (width > kMaxImageSide || height > kMaxImageSide ||
+      std::int64_t{width} * height > kMaxImagePixels)
+    return Fail(ImageStatus::kTooLarge, reason, "image too large");
+  return ImageStatus::kOk;
+}
+
+// RGBA to RGB over a white background: c' = (c a + 255 (255 - a)) / 255, rounded.
+void CompositeOverWhite(const std::uint8_t* rgba, int width, int height, RgbImage& image) {
+  image.width = width;
+  image.height = height;
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  image.rgb.resize(pixels * 3);
+  std::uint8_t* out = image.rgb.data();
+  for (size_t i = 0; i < pixels; ++i, rgba += 4, out += 3) {
+    const unsigned a = rgba[3];
+    for (int c = 0; c < 3; ++c)
+      out[c] = static_cast<std::uint8_t>((rgba[c] * a + 255u * (255u - a) + 127u) / 255u);
+  }
+}
+
+}  // namespace
+
+ImageStatus DecodeImageSize(const std::uint8_t* data, std::size_t size, int* width, int* height,
+                            std::string* reason) {
+  int w = 0, h = 0;
+  std::string rleReason;
+  const auto rle = detail::DecodeRleBmp(data, size, true, &w, &h, nullptr, &rleReason);
+  if (rle == detail::RleBmp::kDamaged) return Fail(ImageStatus::kNotAnImage, reason, rleReason);
+  if (rle == detail::RleBmp::kNotRle) {
+    int channels = 0;
+    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX) ||
+        !stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels))
+      return Fail(ImageStatus::kNotAnImage, reason, "not a BMP, PNG, JPEG or GIF image");
+  }
+  const ImageStatus status = CheckSize(w, h, reason);
+  if (status != ImageStatus::kOk) return status;
+  if (width) *width = w;
+  if (height) *height = h;
+  return ImageStatus::kOk;
+}
+
+ImageStatus DecodeImage(const std::uint8_t* data, std::size_t size, RgbImage& image,
+                        std::string* reason) {
+  int w = 0, h = 0;
+  ImageStatus status = DecodeImageSize(data, size, &w, &h, reason);
+  if (status != ImageStatus::kOk) return status;
+  std::vector<std::uint8_t> rle;
+  std::string rleReason;
+  if (detail::DecodeRleBmp(data, size, false, &w, &h, &rle, &rleReason) == detail::RleBmp::kDecoded) {
+    CompositeOverWhite(rle.data(), w, h, image);
+    return ImageStatus::kOk;
+  }
+  int channels = 0;
+  std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+      stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4), &stbi_image_free);
+  if (!pixels) {
+    const char* why = stbi_failure_reason();
+    return Fail(ImageStatus::kNotAnImage, reason,
+                std::string("image cannot be decoded: ") + (why ? why : "unknown"));
+  }
+  CompositeOverWhite(pixels.get(), w, h, image);
+  return ImageStatus::kOk;
+}
+
+ImageStatus LoadImageFile(const std::string& path, RgbImage& image, std::string* reason) {
+  std::vector<std::uint8_t> bytes;
+  const ImageStatus status = ReadFile(path, bytes, reason);
+  if (status != ImageStatus::kOk) return status;
+  return DecodeImage(bytes.data(), bytes.size(), image, reason);
+}
+
+ImageStatus ReadImageFileSize(const std::string& path, int* width, int* height,
+                              std::string* reason) {
+  std::vector<std::uint8_t> bytes;
+  const ImageStatus status = ReadFile(path, bytes, reason);
+  if (status != ImageStatus::kOk) return status;
+  return DecodeImageSize(bytes.data(), bytes.size(), width, height, reason);
+}
+
+}  // namespace platform

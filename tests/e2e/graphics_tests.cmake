@@ -1,0 +1,7 @@
+# Bitmaps and barcodes end to end: the control object, the service object and the virtual
+# printer, whose drawing is read back with zbarimg.
+if(ZANTH_SO_COM_FULL AND TARGET zanth_sim AND EXISTS ${PROJECT_SOURCE_DIR}/platform/src/regfile.cpp)
+  zanth_add_test(NAME graphics_receipt_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/graphics_receipt_test.cpp
+                 LIBS zanth_co zanth_sim zanth_platform)
+  add_dependencies(graphics_receipt_test ZanthSO)
+endif()
