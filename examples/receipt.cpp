@@ -1,7 +1,7 @@
 // A receipt with a logo and a barcode, printed asynchronously through the POSPrinter
 // control object. Build against the installed package:
 //   g++ -std=c++20 receipt.cpp $(pkg-config --cflags --libs zanth) -o receipt
-// Run: ./receipt LOGICAL-NAME LOGO.bmp   (the registry: $OPOS_REGISTRY or /etc/opos/registry.reg)
+// Run: ./receipt LOGICAL-NAME LOGO.bmp [--sync]   (registry: $OPOS_REGISTRY or /etc/opos/registry.reg)
 #include <POSPrinter.h>
 #include <OposConstants.h>
 #include <chrono>
@@ -18,7 +18,8 @@ int Fail(zanth::co::POSPrinter& printer, const char* what, LONG rc) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 3) return std::fprintf(stderr, "usage: receipt LOGICAL-NAME LOGO-FILE\n"), 2;
+  if (argc < 3 || argc > 4) return std::fprintf(stderr, "usage: receipt LOGICAL-NAME LOGO-FILE [--sync]\n"), 2;
+  const bool async = argc == 3;
   std::mutex mutex;
   std::condition_variable done;
   LONG completed = 0, failed = 0;
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
   if (LONG rc = printer.Open(name)) return Fail(printer, "Open", rc);
   if (LONG rc = printer.ClaimDevice(1000)) return Fail(printer, "ClaimDevice", rc);
   printer.SetDeviceEnabled(true);
-  printer.SetAsyncMode(1);
+  printer.SetAsyncMode(async);
   const auto step = [&](const char* what, LONG rc) { return rc == OPOS_SUCCESS || Fail(printer, what, rc) == 0; };
   bool ok = step("PrintBitmap", printer.PrintBitmap(PTR_S_RECEIPT, logo, PTR_BM_ASIS, PTR_BM_CENTER)) &&
             step("PrintNormal", printer.PrintNormal(PTR_S_RECEIPT, L"\x1b|cA\x1b|bCCORNER SHOP\n\x1b|N"
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
                                                       PTR_BC_CENTER, PTR_BC_TEXT_BELOW)) &&
             step("CutPaper", printer.CutPaper(90));
   const LONG last = printer.OutputID();
-  if (ok) {
+  if (ok && async) {
     std::unique_lock lock(mutex);
     ok = done.wait_for(lock, std::chrono::seconds(60), [&] { return completed >= last || failed; }) && !failed;
   }
