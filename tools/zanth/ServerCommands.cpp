@@ -16,6 +16,7 @@
 #include "platform/com.h"
 #include "platform/registry.h"
 #include "platform/wtext.h"
+#include "setup/SetupRegistry.h"
 
 namespace zanth::cli {
 
@@ -42,38 +43,14 @@ const wchar_t kClassesRoot[] = L"SOFTWARE\\Classes";
 
 // Every string value under the key whose text starts with prefix loses the prefix.
 LONG StripPrefix(const std::wstring& path, const std::wstring& prefix) {
-  HKEY key = nullptr;
-  LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key);
-  if (rc != ERROR_SUCCESS) return rc;
-  std::vector<std::pair<std::wstring, std::wstring>> changes;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[512];
-    wchar_t data[2048] = {};
-    DWORD length = 512, type = 0, size = sizeof(data) - sizeof(wchar_t);
-    const LONG found = RegEnumValueW(key, i, name, &length, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    if (found == ERROR_NO_MORE_ITEMS) break;
-    if (found != ERROR_SUCCESS || type != REG_SZ) continue;
-    const std::wstring text(data);
-    if (text.starts_with(prefix)) changes.emplace_back(std::wstring(name, length), text.substr(prefix.size()));
+  for (const setup::StringValue& value : setup::ListStringValues(path)) {
+    if (!value.data.starts_with(prefix)) continue;
+    const setup::Outcome written = setup::WriteString(path, value.name, value.data.substr(prefix.size()));
+    if (!written.ok()) return written.code;
   }
-  for (const auto& [name, text] : changes) {
-    const LONG set = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    if (rc == ERROR_SUCCESS) rc = set;
-  }
-  std::vector<std::wstring> subkeys;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[512];
-    DWORD length = 512;
-    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    subkeys.emplace_back(name, length);
-  }
-  RegCloseKey(key);
-  for (const std::wstring& subkey : subkeys) {
-    const LONG inner = StripPrefix(path + L"\\" + subkey, prefix);
-    if (rc == ERROR_SUCCESS) rc = inner;
-  }
-  return rc;
+  for (const std::wstring& subkey : setup::ListSubkeys(path))
+    if (const LONG rc = StripPrefix(path + L"\\" + subkey, prefix); rc != ERROR_SUCCESS) return rc;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
