@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and runs all tests: the normal build, the AddressSanitizer +
-# UndefinedBehaviorSanitizer build, and a short run of every libFuzzer target.
+# UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer, and a short
+# run of every libFuzzer target.
 # Longer fuzz runs: scripts/fuzz-short.sh SECONDS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,20 @@ scripts/setup.sh build-asan -DZANTH_SANITIZE=ON -DZANTH_BUILD_BENCH=OFF
 echo "== tests: AddressSanitizer + UndefinedBehaviorSanitizer build"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== tests: ThreadSanitizer build of the threaded code (worker, event thread, COM)"
+tsan_tests=(test_task_thread com_event_queue_test test_printer_worker com_so_test
+            com_events_test e2e_async_events)
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTH_TSAN=ON \
+  -DZANTH_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan -j"$jobs" --target ZanthSO "${tsan_tests[@]}"
+root=$PWD
+for t in "${tsan_tests[@]}"; do
+  exe=$(find build-tsan/tests -type f -name "$t" -perm -u+x | head -n 1)
+  echo "-- $t"
+  (cd "$(dirname "$exe")" && ZANTH_BUILD_DIR="$root/build-tsan" \
+     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "./$t" --gtest_brief=1)
+done
 
 echo "== fuzz: short run of every target"
 scripts/fuzz-short.sh "${ZANTH_FUZZ_SECONDS:-20}"

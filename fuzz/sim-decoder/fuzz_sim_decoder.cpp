@@ -11,9 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t control = data[0];
   ++data;
   --size;
-  zanth::sim::PrinterConfig config;
+  // Bit 1: the TM-T88IV geometry (512 dots, half-dot vertical units, a cutter distance).
+  zanth::sim::PrinterConfig config = (control & 0x02) ? zanth::sim::PrinterConfig::ForModel("TM-T88IV")
+                                                      : zanth::sim::PrinterConfig{};
   config.packetFraming = control & 0x01;
-  config.paperWidthDots = (control & 0x02) ? 384 : 576;
+  // The cover opened half-way holds the rest of the stream until it closes at the end.
+  config.stopsWhenOffline = true;
+  config.inputBufferBytes = 1u << 30;
   zanth::sim::VirtualPrinter printer(config);
   std::size_t chunk = 1 + ((control >> 2) & 0x0F) * 7;
   for (std::size_t i = 0; i < size; i += chunk) {
@@ -21,7 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     printer.Feed(data + i, chunk < size - i ? chunk : size - i);
     printer.TakeReplies();
   }
+  printer.SetCoverOpen(false);
+  printer.TakeReplies();
   printer.EndOfStream();
-  if (control & 0x80) (void)printer.ReceiptImage();
+  if (control & 0x80) {
+    (void)printer.ReceiptImage();
+    printer.SetPower(false);
+    printer.SetPower(true);
+  }
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -60,6 +61,52 @@ ImageStatus CheckSize(int width, int height, std::string* reason) {
   return ImageStatus::kOk;
 }
 
+// stb_image 2.27 (Debian's) writes past a Huffman table when a DHT segment declares more
+// than 256 codes; 2.28 refuses such a table. The segments are checked here before stb sees
+// them: every marker segment of the file, scans skipped over their entropy-coded data.
+bool JpegHuffmanTablesFit(const std::uint8_t* data, std::size_t size) {
+  // stb takes any number of fill bytes (FF) before the start-of-image marker.
+  std::size_t p = 0;
+  while (p < size && data[p] == 0xFF) ++p;
+  if (p < 1 || p >= size || data[p] != 0xD8) return true;  // not a JPEG
+  ++p;
+  while (p + 1 < size) {
+    if (data[p] != 0xFF) {  // entropy-coded data of a scan: find the next marker
+      ++p;
+      continue;
+    }
+    const std::uint8_t marker = data[p + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++p;
+      continue;
+    }
+    p += 2;
+    // Stuffed zero, restart markers and markers without a length carry no segment.
+    if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01) continue;
+    if (marker == 0xD9) return true;
+    if (p + 2 > size) return true;  // cut off: stb reports it
+    const std::size_t length = (std::size_t{data[p]} << 8) | data[p + 1];
+    if (length < 2) return true;
+    if (marker == 0xC4) {
+      // As stb reads it: tables follow one another while the segment has bytes left,
+      // the last one read whole even when it runs past the declared length.
+      long left = static_cast<long>(length) - 2;
+      std::size_t q = p + 2;
+      while (left > 0 && q < size) {
+        std::size_t codes = 0;  // stb reads bytes past the end as zeros
+        for (std::size_t i = q + 1; i <= q + 16 && i < size; ++i) codes += data[i];
+        if (codes > 256) return false;
+        q += 17 + codes;
+        left -= static_cast<long>(17 + codes);
+      }
+      p = q;
+      continue;
+    }
+    p += length;
+  }
+  return true;
+}
+
 // RGBA to RGB over a white background: c' = (c a + 255 (255 - a)) / 255, rounded.
 void CompositeOverWhite(const std::uint8_t* rgba, int width, int height, RgbImage& image) {
   image.width = width;
@@ -83,6 +130,9 @@ ImageStatus DecodeImageSize(const std::uint8_t* data, std::size_t size, int* wid
   const auto rle = detail::DecodeRleBmp(data, size, true, &w, &h, nullptr, &rleReason);
   if (rle == detail::RleBmp::kDamaged) return Fail(ImageStatus::kNotAnImage, reason, rleReason);
   if (rle == detail::RleBmp::kNotRle) {
+    // Even the header reader builds the Huffman tables.
+    if (!JpegHuffmanTablesFit(data, size))
+      return Fail(ImageStatus::kNotAnImage, reason, "bad JPEG Huffman table");
     int channels = 0;
     if (size == 0 || size > static_cast<std::size_t>(INT32_MAX) ||
         !stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels))

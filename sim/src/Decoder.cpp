@@ -17,6 +17,7 @@ struct Parser {
   const std::uint8_t* p;
   std::size_t n;
   Command& c;
+  bool rasterNvImages = false;
   std::size_t used = 0;
 
   bool Have(std::size_t k) const { return n >= k; }
@@ -242,8 +243,8 @@ Step ParseEsc(Parser& r) {
 }
 
 Step ParseFsQ(Parser& r) {
-  // FS q n [xL xH yL yH d...]: the second model's layout, width and height in dots and
-  // rows of (w + 7) / 8 bytes.
+  // FS q n [xL xH yL yH d...]: x and y count 8 dots, the data is x * 8 columns of y bytes;
+  // in the second model's layout they are dots and the data rows of (x + 7) / 8 bytes.
   if (!r.Have(3)) return Step::NeedMore;
   int count = r.p[2];
   r.c.op = "DefineNvImages";
@@ -253,7 +254,7 @@ Step ParseFsQ(Parser& r) {
   for (int i = 0; i < count; ++i) {
     if (!r.Have(pos + 4)) return Step::NeedMoreData;
     std::size_t w = r.U16(pos), h = r.U16(pos + 2);
-    std::size_t bytes = h * ((w + 7) / 8);
+    std::size_t bytes = r.rasterNvImages ? h * ((w + 7) / 8) : w * h * 8;
     if (bytes > Decoder::kMaxPayload) return r.Refuse(pos + 4, bytes);
     pos += 4 + bytes;
     if (!r.Have(pos)) return Step::NeedMoreData;
@@ -584,7 +585,7 @@ void Decoder::Feed(const std::uint8_t* data, std::size_t size, std::vector<Comma
   if (size > 0) buffer_.insert(buffer_.end(), data, data + size);
   while (start_ < buffer_.size()) {
     Command c;
-    Parser r{buffer_.data() + start_, buffer_.size() - start_, c};
+    Parser r{buffer_.data() + start_, buffer_.size() - start_, c, rasterNvImages_};
     Step s = ParseOne(r);
     if (s != Step::Done) {
       if (s == Step::NeedMoreData) {

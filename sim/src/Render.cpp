@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -65,7 +66,9 @@ ZANTH_DOT_LOOP bool Image::BlackBounds(int& x0, int& y0, int& x1, int& y1) const
   return true;
 }
 
-bool WritePng(const Image& image, const std::string& path, std::string* error) {
+namespace {
+
+bool WriteGreyPng(const Image& image, const std::string& path, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return false;
@@ -98,6 +101,16 @@ bool WritePng(const Image& image, const std::string& path, std::string* error) {
   png_destroy_write_struct(&png, &info);
   if (std::fclose(file) != 0) return fail("cannot finish " + path);
   return true;
+}
+
+}  // namespace
+
+bool WritePng(const Image& image, const std::string& path, std::string* error, int border) {
+  border = std::clamp(border, 0, 1000);
+  if (border == 0 || image.Empty()) return WriteGreyPng(image, path, error);
+  Image bordered(image.width + 2 * border, image.height + 2 * border);
+  render::Blit(bordered, image, border, border);
+  return WriteGreyPng(bordered, path, error);
 }
 
 namespace render {
@@ -143,6 +156,21 @@ ZANTH_DOT_LOOP Image RotateCcw(const Image& src) {
   for (int y = 0; y < src.height; ++y)
     for (int x = 0; x < src.width; ++x)
       out.dots[std::size_t(src.width - 1 - x) * out.width + y] = src.dots[std::size_t(y) * src.width + x];
+  return out;
+}
+
+ZANTH_DOT_LOOP Image RotateBy(const Image& src, double radians) {
+  int side = int(std::ceil(std::hypot(src.width, src.height))) + 1;
+  Image out(side, side);
+  double c = std::cos(radians), s = std::sin(radians);
+  double cx = side / 2.0, cy = side / 2.0, sx = src.width / 2.0, sy = src.height / 2.0;
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      // The source dot that lands here: turn back by the angle.
+      double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+      int ux = int(std::floor(dx * c + dy * s + sx)), uy = int(std::floor(-dx * s + dy * c + sy));
+      if (src.At(ux, uy)) out.Set(x, y);
+    }
   return out;
 }
 
@@ -218,14 +246,15 @@ const Image& GlyphSource::Glyph(char32_t cp, int w, int h) {
   if (it != cache_.end()) return it->second;
   Image cell(w, h);
   if (cp > 0x20 && w > 1 && h > 1) {
-    if (!font_) {
+    // Without a font, or a character the font lacks (katakana in a Latin font), a box marks
+    // the character's place; "?" stays for bytes the code table does not define.
+    if (!font_ || stbtt_FindGlyphIndex(&font_->info, int(cp)) == 0) {
       // No font: a box that marks the character's place.
       for (int x = 1; x < w - 1; ++x) cell.Set(x, 2), cell.Set(x, h - 3);
       for (int y = 2; y < h - 2; ++y) cell.Set(1, y), cell.Set(w - 2, y);
     } else {
       const stbtt_fontinfo* f = &font_->info;
       int glyph = stbtt_FindGlyphIndex(f, int(cp));
-      if (glyph == 0) glyph = stbtt_FindGlyphIndex(f, '?');
       int ascent = 0, descent = 0, gap = 0, advance = 0, lsb = 0;
       stbtt_GetFontVMetrics(f, &ascent, &descent, &gap);
       stbtt_GetGlyphHMetrics(f, glyph, &advance, &lsb);
@@ -251,6 +280,8 @@ const Image& GlyphSource::Glyph(char32_t cp, int w, int h) {
 
 namespace {
 
+// ESC t numbers of the printer's code tables and the iconv names of the same pages. Tables
+// iconv lacks are built in below (1, 32) or print "?" (12 PC853, 41 to 43, 53).
 const char* CodeTableCharset(int table) {
   switch (table) {
     case 0: return "CP437";
@@ -258,13 +289,63 @@ const char* CodeTableCharset(int table) {
     case 3: return "CP860";
     case 4: return "CP863";
     case 5: return "CP865";
+    case 11: return "CP851";
+    case 13: return "CP857";
+    case 14: return "CP737";
+    case 15: return "ISO-8859-7";
     case 16: return "CP1252";
     case 17: return "CP866";
     case 18: return "CP852";
     case 19: return "CP858";
+    case 20: case 21: case 22: case 23: case 24: case 25: case 26: return "CP874";  // the Thai tables
+    case 30: case 31: return "TCVN";
+    case 33: return "CP775";
+    case 34: return "CP855";
+    case 35: return "CP861";
+    case 36: return "CP862";
     case 37: return "CP864";
+    case 38: return "CP869";
+    case 39: return "ISO-8859-2";
+    case 40: return "ISO-8859-15";
+    case 44: return "CP1125";
+    case 45: return "CP1250";
+    case 46: return "CP1251";
+    case 47: return "CP1253";
+    case 48: return "CP1254";
+    case 49: return "CP1255";
     case 50: return "CP1256";
+    case 51: return "CP1257";
+    case 52: return "RK1048";
     default: return nullptr;
+  }
+}
+
+// PC720 (Arabic), bytes 0x80 to 0xFF; "?" where the page has no character.
+constexpr char32_t kPc720[128] = {
+    0x3F, 0x3F, 0x00E9, 0x00E2, 0x3F, 0x00E0, 0x3F, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x3F, 0x3F, 0x3F,
+    0x3F, 0x0651, 0x0652, 0x00F4, 0x00A4, 0x0640, 0x00FB, 0x00F9, 0x0621, 0x0622, 0x0623, 0x0624, 0x00A3, 0x0625, 0x0626, 0x0627,
+    0x0628, 0x0629, 0x062A, 0x062B, 0x062C, 0x062D, 0x062E, 0x062F, 0x0630, 0x0631, 0x0632, 0x0633, 0x0634, 0x0635, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x0636, 0x0637, 0x0638, 0x0639, 0x063A, 0x0641, 0x00B5, 0x0642, 0x0643, 0x0644, 0x0645, 0x0646, 0x0647, 0x0648, 0x0649, 0x064A,
+    0x2261, 0x064B, 0x064C, 0x064D, 0x064E, 0x064F, 0x0650, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
+
+// Tables without iconv: 1 is katakana (JIS X 0201 in A1..DF), 32 PC720, 255 the user-defined
+// page, blank where no character was downloaded.
+bool BuiltInTable(int table, std::array<char32_t, 128>& map) {
+  switch (table) {
+    case 1:
+      for (int b = 0xA1; b <= 0xDF; ++b) map[std::size_t(b - 0x80)] = char32_t(0xFF61 + (b - 0xA1));
+      map[0xA0 - 0x80] = U' ';
+      return true;
+    case 32:
+      std::copy(std::begin(kPc720), std::end(kPc720), map.begin());
+      return true;
+    case 255:
+      map.fill(U' ');
+      return true;
+    default: return false;
   }
 }
 
@@ -279,7 +360,8 @@ char32_t DecodeCodeTable(int table, std::uint8_t byte) {
   if (it == tables.end()) {
     std::array<char32_t, 128> map;
     map.fill(U'?');
-    if (const char* charset = CodeTableCharset(table)) {
+    if (BuiltInTable(table, map)) {
+    } else if (const char* charset = CodeTableCharset(table)) {
       iconv_t cd = iconv_open("UTF-32LE", charset);
       if (cd != iconv_t(-1)) {
         for (int b = 0x80; b < 0x100; ++b) {
@@ -374,14 +456,95 @@ std::string DecodeCode128(const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
+// The check digit of an EAN/UPC number: weights 3 and 1 from the right.
+char CheckDigit(const std::string& digits) {
+  int sum = 0, weight = 3;
+  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+    sum += (*it - '0') * weight;
+    weight = 4 - weight;
+  }
+  return char('0' + (10 - sum % 10) % 10);
+}
+
+// Digits of a GS1 application identifier starting `ai`, and the length of its field when
+// fixed (0 = variable, ended by FNC1 or the data), after the GS1 table of predefined lengths.
+std::pair<int, int> Gs1Identifier(const std::string& ai) {
+  int two = std::stoi(ai.substr(0, 2));
+  switch (two) {
+    case 0: return {2, 18};
+    case 1: case 2: case 3: return {2, 14};
+    case 4: return {2, 16};
+    case 11: case 12: case 13: case 14: case 15: case 16: case 17: case 18: case 19: return {2, 6};
+    case 20: return {2, 2};
+    case 31: case 32: case 33: case 34: case 35: case 36: return {4, 6};
+    case 41: return {3, 13};
+    default: break;
+  }
+  if ((two >= 23 && two <= 25) || (two >= 40 && two <= 49)) return {3, 0};
+  if (two >= 70 && two <= 89) return {4, 0};
+  return {2, 0};
+}
+
+// GS1 data as the printer takes it, either "(01)0123...(10)AB" or bare identifiers and fields
+// with "{1" ending a variable field, in the bracketed form the encoder reads. Empty when it
+// cannot be read as identifiers and fields.
+std::string Gs1Brackets(const std::vector<std::uint8_t>& data) {
+  std::string out;
+  if (!data.empty() && data.front() == '(') {
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      char ch = char(data[i]);
+      if (ch == '{' && i + 1 < data.size()) {
+        ++i;  // FNC1: the bracket of the next identifier ends the field
+        continue;
+      }
+      out += ch == '(' ? '[' : ch == ')' ? ']' : ch;
+    }
+    return out;
+  }
+  std::string text(data.begin(), data.end());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, 2, "{1") == 0) {
+      i += 2;
+      continue;
+    }
+    if (i + 2 > text.size() || !std::isdigit(static_cast<unsigned char>(text[i])) ||
+        !std::isdigit(static_cast<unsigned char>(text[i + 1])))
+      return {};
+    auto [aiDigits, fixed] = Gs1Identifier(text.substr(i, 2));
+    if (i + std::size_t(aiDigits) > text.size()) return {};
+    out += "[" + text.substr(i, std::size_t(aiDigits)) + "]";
+    i += std::size_t(aiDigits);
+    std::size_t end = fixed ? std::min(text.size(), i + std::size_t(fixed)) : std::min(text.find("{1", i), text.size());
+    out += text.substr(i, end - i);
+    i = end;
+  }
+  return out;
+}
+
 std::string BarcodeText(int system, const std::vector<std::uint8_t>& data) {
+  if (system >= 0 && system <= 6) system += 65;
   if (system == 73) return DecodeCode128(data);
-  return std::string(data.begin(), data.end());
+  std::string text(data.begin(), data.end());
+  // The human-readable line of EAN-13, EAN-8 and UPC-A carries the check digit the printer adds.
+  std::size_t bare = system == 65 ? 11 : system == 67 ? 12 : system == 68 ? 7 : 0;
+  if (bare && text.size() == bare && AllDigits(text)) text += CheckDigit(text);
+  if (system == 74 || system == 78) {
+    std::string gs1 = Gs1Brackets(data);
+    if (!gs1.empty()) {
+      for (auto& ch : gs1) ch = ch == '[' ? '(' : ch == ']' ? ')' : ch;
+      return gs1;
+    }
+  }
+  if (system >= 75 && system <= 77 && AllDigits(text) && text.size() == 13) return "(01)" + text + CheckDigit(text);
+  return text;
 }
 
 Image Barcode1D(int system, const std::vector<std::uint8_t>& data, int moduleWidth, int height, std::string* error) {
   if (system >= 0 && system <= 6) system += 65;  // format 1 numbers map onto format 2
-  std::string text = BarcodeText(system, data);
+  // The encoder takes the data as sent (Code 128 without its selectors, EAN/UPC with or
+  // without the check digit); HRI additions stay out of it.
+  std::string text = system == 73 ? DecodeCode128(data) : std::string(data.begin(), data.end());
   Symbol sym;
   if (!sym.s) return {};
   int type = 0;
@@ -400,12 +563,32 @@ Image Barcode1D(int system, const std::vector<std::uint8_t>& data, int moduleWid
       if (!text.empty() && !std::isalpha(static_cast<unsigned char>(text.front()))) text = "A" + text + "A";
       break;
     case 72: type = BARCODE_CODE93; break;
-    case 75: type = AllDigits(text) ? BARCODE_DBAR_OMN : BARCODE_CODE128; break;
-    default: type = BARCODE_CODE128; break;  // 73, and GS1 forms drawn as plain Code 128
+    case 74:
+    case 78:
+      type = system == 74 ? BARCODE_GS1_128 : BARCODE_DBAR_EXP;
+      text = Gs1Brackets(data);
+      if (text.empty()) {
+        if (error) *error = "GS1 data that is not identifiers and fields";
+        return {};
+      }
+      break;
+    case 75: case 76: case 77:
+      // GTIN-13 without its check digit; the truncated form is the omnidirectional one cut short.
+      if (!AllDigits(text) || text.size() != 13) {
+        if (error) *error = "GS1 DataBar takes 13 digits";
+        return {};
+      }
+      type = system == 77 ? BARCODE_DBAR_LTD : BARCODE_DBAR_OMN;
+      break;
+    case 73: type = BARCODE_CODE128; break;
+    default:
+      if (error) *error = "unknown barcode system " + std::to_string(system);
+      return {};
   }
   sym.s->symbology = type;
-  sym.s->input_mode = DATA_MODE;
+  sym.s->input_mode = (type == BARCODE_GS1_128 || type == BARCODE_DBAR_EXP) ? GS1_MODE : DATA_MODE;
   if (!Encode(sym, text, error)) return {};
+  if (system == 76) height = std::min(height, 13 * std::clamp(moduleWidth, 1, 8));
   int rows = std::max(sym.s->rows, 1);
   int rowHeight = std::max(1, std::clamp(height, 1, 2000) / rows);
   return DrawModules(sym.s, std::clamp(moduleWidth, 1, 8), rowHeight);

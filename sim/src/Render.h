@@ -18,6 +18,9 @@ Image Rotate180(const Image& src);
 Image RotateCw(const Image& src);   // 90 degrees clockwise
 Image RotateCcw(const Image& src);  // 90 degrees counter-clockwise
 void Invert(Image& image);
+// Turned by `radians` clockwise about its centre (nearest dot) into a square big enough for
+// every angle, centred as the source was.
+Image RotateBy(const Image& src, double radians);
 // Rows of ceil(w / 8) bytes, bit 7 leftmost; dots right of clipWidth are dropped (paper edge).
 Image FromRaster(const std::uint8_t* data, std::size_t size, int widthDots, int height, int clipWidth = 1 << 16);
 // Columns of `bytesPerColumn` bytes, bit 7 of the first byte the top dot.

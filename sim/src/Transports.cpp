@@ -12,7 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -75,6 +77,50 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
+// A non-blocking listening socket on 127.0.0.1:port; -1 with errno and `what` on failure.
+int OpenListener(const std::string& address, std::uint16_t port, int receiveBuffer, std::uint16_t* bound,
+                 std::string* what) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    *what = "socket";
+    return -1;
+  }
+  int yes = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  // Set before listen so every accepted connection has it (and a window to match).
+  if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  auto fail = [&](const std::string& step) {
+    int e = errno;
+    ::close(fd);
+    errno = e;
+    *what = step;
+    return -1;
+  };
+  if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
+    errno = EINVAL;
+    return fail("bad address " + address);
+  }
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
+    return fail("bind " + address + ":" + std::to_string(port));
+  if (::listen(fd, 8) < 0) return fail("listen");
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  if (bound) *bound = ntohs(addr.sin_port);
+  SetNonBlocking(fd);
+  return fd;
+}
+
+// What the printer takes now and how long to wait when it takes nothing (poll time-out).
+std::size_t ReadSize(VirtualPrinter& printer, std::size_t bufferSize, int& timeoutMs) {
+  std::chrono::milliseconds retry(200);
+  std::size_t allowed = printer.InputAllowance(&retry);
+  if (allowed == 0) timeoutMs = int(std::clamp<long>(long(retry.count()), 1, 200));
+  return std::min(allowed, bufferSize);
+}
+
 }  // namespace
 
 // ---------------- TCP ----------------
@@ -83,30 +129,10 @@ TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port)
     : TcpServer(printer, port, "127.0.0.1") {}
 
 TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port, const std::string& address)
-    : printer_(printer) {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) Fail("socket");
-  int yes = 1;
-  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  auto fail = [&](const std::string& what) {
-    int e = errno;
-    CloseFd(listenFd_);
-    errno = e;
-    Fail(what);
-  };
-  if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
-    errno = EINVAL;
-    fail("bad address " + address);
-  }
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) fail("bind " + address + ":" + std::to_string(port));
-  if (::listen(listenFd_, 8) < 0) fail("listen");
-  socklen_t len = sizeof addr;
-  ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
-  SetNonBlocking(listenFd_);
+    : printer_(printer), address_(address) {
+  std::string what;
+  listenFd_ = OpenListener(address, port, printer_.Config().receiveBufferBytes, &port_, &what);
+  if (listenFd_ < 0) Fail(what);
   waker_ = std::make_shared<Waker>();
   printer_.SetReplyNotifier([w = waker_] { w->Wake(); });
   thread_ = std::thread([this] { Run(); });
@@ -139,19 +165,38 @@ void TcpServer::Run() {
     connected_ = false;
     printer_.EndOfStream();
   };
+  auto abort = [&] {
+    // An abortive close, as a printer losing power would look to the host.
+    linger hard{1, 0};
+    ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close();
+  };
   while (!stop_) {
+    // Switched off: no connection and no listener (connects are refused); on again: listen
+    // on the same port.
+    bool powered = printer_.Powered();
+    if (!powered) {
+      if (conn >= 0) abort();
+      CloseFd(listenFd_);
+    } else if (listenFd_ < 0) {
+      std::string what;
+      listenFd_ = OpenListener(address_, port_, printer_.Config().receiveBufferBytes, nullptr, &what);
+    }
+    int timeout = 200;
+    std::size_t readSize = conn >= 0 ? ReadSize(printer_, sizeof buf, timeout) : 0;
     pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {conn >= 0 ? conn : listenFd_, POLLIN, 0}};
-    int r = ::poll(fds, 2, 200);
+    // Taking nothing, the connection is left out of the poll: a hang-up would wake it at once.
+    bool watch = fds[1].fd >= 0 && (conn < 0 || readSize > 0);
+    int r = ::poll(fds, watch ? 2 : 1, timeout);
     if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) waker_->Drain();
     if (stop_) break;
     if (drop_.exchange(false) && conn >= 0) {
-      // An abortive close, as a printer losing power would look to the host.
-      linger hard{1, 0};
-      ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-      close();
+      abort();
       continue;
     }
+    if (!watch) fds[1].revents = 0;
+    if (fds[1].fd < 0) continue;
     if (conn < 0) {
       if (fds[1].revents & POLLIN) {
         conn = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -165,8 +210,8 @@ void TcpServer::Run() {
       }
       continue;
     }
-    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-      ssize_t n = ::recv(conn, buf, sizeof buf, 0);
+    if (readSize > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+      ssize_t n = ::recv(conn, buf, readSize, 0);
       if (n > 0) {
         printer_.Feed(buf, std::size_t(n));
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -225,12 +270,15 @@ void PtyTransport::Stop() {
 void PtyTransport::Run() {
   std::uint8_t buf[4096];
   while (!stop_) {
-    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {masterFd_, POLLIN, 0}};
-    int r = ::poll(fds, 2, 200);
+    // Switched off, the printer still drains the line (what arrives is lost).
+    int timeout = 200;
+    std::size_t readSize = printer_.Powered() ? ReadSize(printer_, sizeof buf, timeout) : sizeof buf;
+    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {masterFd_, short(readSize > 0 ? POLLIN : 0), 0}};
+    int r = ::poll(fds, 2, timeout);
     if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) waker_->Drain();
-    if (fds[1].revents & POLLIN) {
-      ssize_t n = ::read(masterFd_, buf, sizeof buf);
+    if (readSize > 0 && (fds[1].revents & POLLIN)) {
+      ssize_t n = ::read(masterFd_, buf, readSize);
       if (n > 0) printer_.Feed(buf, std::size_t(n));
     }
     Bytes out = printer_.TakeReplies();
@@ -290,25 +338,28 @@ void FilePairTransport::Run() {
   off_t offset = 0;
   while (!stop_) {
     bool fifo = kind_ == Kind::Fifo;
-    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {readFd_, POLLIN, 0}};
+    int timeout = fifo ? 200 : 10;
+    std::size_t readSize = printer_.Powered() ? ReadSize(printer_, sizeof buf, timeout) : sizeof buf;
+    pollfd fds[2] = {{waker_->fd, POLLIN, 0}, {readFd_, short(readSize > 0 ? POLLIN : 0), 0}};
     // A regular file is always "readable": poll only the wake-up and look at the size.
-    int r = ::poll(fds, fifo ? 2 : 1, fifo ? 200 : 10);
+    int r = ::poll(fds, fifo ? 2 : 1, fifo ? timeout : std::min(timeout, 10));
     if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) waker_->Drain();
     if (fifo) {
-      if (fds[1].revents & POLLIN) {
-        ssize_t n = ::read(readFd_, buf, sizeof buf);
+      if (readSize > 0 && (fds[1].revents & POLLIN)) {
+        ssize_t n = ::read(readFd_, buf, readSize);
         if (n > 0) printer_.Feed(buf, std::size_t(n));
       }
     } else {
       struct stat st {};
-      if (::fstat(readFd_, &st) == 0) {
+      if (readSize > 0 && ::fstat(readFd_, &st) == 0) {
         if (st.st_size < offset) offset = 0;  // the host truncated the file when it reopened it
-        while (offset < st.st_size) {
-          ssize_t n = ::pread(readFd_, buf, sizeof buf, offset);
+        while (offset < st.st_size && readSize > 0) {
+          ssize_t n = ::pread(readFd_, buf, readSize, offset);
           if (n <= 0) break;
           offset += n;
           printer_.Feed(buf, std::size_t(n));
+          readSize = ReadSize(printer_, sizeof buf, timeout);
         }
       }
     }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <limits>
 #include <map>
 #include <sstream>
 
@@ -64,9 +66,12 @@ struct VirtualPrinter::Machine {
   std::size_t packetLength = 0;
   std::uint8_t packetSum = 0;
 
-  // Character and layout settings.
+  // Character and layout settings. Vertical distances are kept in thousandths of a dot so
+  // half-dot motion units add up exactly.
   Style style;
-  int justification = 0, leftMargin = 0, areaWidth = 0, lineSpacing = 30;
+  int justification = 0, leftMargin = 0, areaWidth = 0;
+  long long lineSpacing = 30000;
+  int motionX = 0, motionY = 0;  // GS P; 0 = the configured default
   int codeTable = 0, intlSet = 0;
   bool kanji = false;
   std::uint8_t kanjiLead = 0;
@@ -87,6 +92,7 @@ struct VirtualPrinter::Machine {
   std::vector<Image> pages;
   Image paper;
   int y = 0;
+  long long yRest = 0;  // thousandths of a dot fed but not yet a whole dot
   std::vector<std::pair<int, Image>> newCuts;
   bool heightCapped = false;
 
@@ -100,9 +106,22 @@ struct VirtualPrinter::Machine {
   Image areaCanvas, pageCanvas;  // areaCanvas is allocated on first use
   int areaLogicalW = 0, areaLogicalH = 0;
   int pageY = 0;  // baseline in the area's own orientation
+  long long pageYRest = 0;
   bool pageYSet = false;
 
+  // Input flow: stall, drain rate, power and data held while stopped.
+  bool stalled = false;
+  std::size_t drainRate = 0;
+  double budget = 0;
+  std::chrono::steady_clock::time_point refilled = std::chrono::steady_clock::now();
+  bool powered = true;
+  int powerCycles = 0;
+  Bytes held;
+  std::size_t heldScanned = 0;
+  bool replaying = false;  // decoding held data: its real-time requests were answered on arrival
+
   explicit Machine(const PrinterConfig& c) : cfg(c), glyphs(c.fontPath), ids(c.ids) {
+    decoder.SetRasterNvImages(c.packetFraming);
     paper = Image(cfg.paperWidthDots, 0);
     ResetSettings();
   }
@@ -130,12 +149,12 @@ struct VirtualPrinter::Machine {
   }
   void Reply(const Bytes& b) {
     ++answers;
-    if (!state.silent) replies.insert(replies.end(), b.begin(), b.end());
+    if (!state.silent && powered) replies.insert(replies.end(), b.begin(), b.end());
   }
   void Reply(std::uint8_t b) { Reply(Bytes{b}); }
   void StateChanged() {
     Bytes block = Asb();
-    if (asbMask != 0 && block != lastAsb) {
+    if (asbMask != 0 && block != lastAsb && powered) {
       lastAsb = block;
       if (!state.silent) replies.insert(replies.end(), block.begin(), block.end());
     }
@@ -158,11 +177,13 @@ struct VirtualPrinter::Machine {
 
   // ----- settings -----
   void ResetSettings() {
+    motionX = cfg.motionUnitX;
+    motionY = cfg.motionUnitY;
     style = Style{};
     justification = 0;
     leftMargin = 0;
     areaWidth = cfg.paperWidthDots;
-    lineSpacing = cfg.defaultLineSpacing;
+    lineSpacing = 1000LL * cfg.defaultLineSpacing;
     codeTable = 0;
     intlSet = 0;
     kanji = false;
@@ -183,6 +204,18 @@ struct VirtualPrinter::Machine {
     areaW = cfg.paperWidthDots;
     areaH = cfg.pageAreaHeight;
   }
+
+  // ----- motion units -----
+  int UnitX() const { return motionX > 0 ? motionX : std::max(1, cfg.dpi); }
+  int UnitY() const { return motionY > 0 ? motionY : std::max(1, cfg.dpi); }
+  int HDots(int units) const { return int(static_cast<long long>(units) * cfg.dpi / UnitX()); }
+  long long VMilli(int units) const { return static_cast<long long>(units) * cfg.dpi * 1000 / UnitY(); }
+  int VDots(int units) const { return int(VMilli(units) / 1000); }
+  // In page mode with a turned direction the character axis runs along the paper: ESC $ and
+  // ESC \ then count vertical units and GS $ and GS \ horizontal ones.
+  bool Turned() const { return pageMode && (direction == 1 || direction == 3); }
+  int AlongLineDots(int units) const { return Turned() ? VDots(units) : HDots(units); }
+  int AcrossLineDots(int units) const { return Turned() ? HDots(units) : VDots(units); }
 
   int FontWidth() const { return style.font == 1 ? cfg.fontBWidth : cfg.fontAWidth; }
   int FontHeight() const { return style.font == 1 ? cfg.fontBHeight : cfg.fontAHeight; }
@@ -207,26 +240,43 @@ struct VirtualPrinter::Machine {
     y = std::min(y + dots, kMaxPageHeight);
     EnsureHeight(y);
   }
+  void AdvanceMilli(long long milli) {
+    if (milli <= 0) return;
+    milli += yRest;
+    yRest = milli % 1000;
+    Advance(int(std::min<long long>(milli / 1000, kMaxPageHeight)));
+  }
   void Cut(bool partial) {
     if (!line.empty()) PrintLine(0);
-    Image page(paper.width, y + 1);
-    std::copy(paper.dots.begin(), paper.dots.begin() + long(std::size_t(paper.width) * std::size_t(y)), page.dots.begin());
+    // The cutter sits above the print line: what was printed in the last cutterDistanceDots
+    // has not reached it and stays on the paper for the next page.
+    int cutY = std::max(0, y - std::max(0, cfg.cutterDistanceDots));
+    Image page(paper.width, cutY + 1);
+    auto rows = [&](int from, int to) {
+      return std::make_pair(paper.dots.begin() + long(std::size_t(paper.width) * std::size_t(from)),
+                            paper.dots.begin() + long(std::size_t(paper.width) * std::size_t(to)));
+    };
+    auto [begin, end] = rows(0, cutY);
+    std::copy(begin, end, page.dots.begin());
     // The cut mark: a dashed row for a full cut, a dotted one for a partial cut.
     for (int x = 0; x < page.width; ++x)
-      if (partial ? (x % 4 == 0) : (x % 8 < 4)) page.Set(x, y);
+      if (partial ? (x % 4 == 0) : (x % 8 < 4)) page.Set(x, cutY);
     ++cuts;
     newCuts.emplace_back(cuts - 1, page);
     pages.push_back(std::move(page));
     if (pages.size() > kMaxPagesKept) pages.erase(pages.begin());
-    paper = Image(cfg.paperWidthDots, 0);
-    y = 0;
+    Image rest(cfg.paperWidthDots, std::max(0, paper.height - cutY));
+    auto [rb, re] = rows(cutY, paper.height);
+    std::copy(rb, re, rest.dots.begin());
+    paper = std::move(rest);
+    y -= cutY;
     heightCapped = false;
   }
 
   // ----- line composition -----
   void PlaceItem(Image img) {
     int width = LineWidth();
-    if (lineX + img.width > width && !line.empty()) PrintLine(pageMode ? lineSpacing : lineSpacing);
+    if (lineX + img.width > width && !line.empty()) PrintLine(lineSpacing);
     if (img.width > width) {
       // Wider than the line: print what fits, as a printer clips at the print area.
       Image clipped(width, img.height);
@@ -238,14 +288,19 @@ struct VirtualPrinter::Machine {
     lineX += line.back().img.width;
   }
 
-  void PrintLine(int feed) {
+  void PageFeed(long long milli) {
+    milli += pageYRest;
+    pageYRest = milli % 1000;
+    pageY = int(std::min<long long>(pageY + milli / 1000, kMaxAreaSide * 2));
+    pageYSet = true;
+  }
+
+  // Prints the buffered line and feeds `feed` thousandths of a dot (at least the line's height
+  // in standard mode).
+  void PrintLine(long long feed) {
     if (line.empty()) {
-      if (pageMode) {
-        pageY += feed;
-        pageYSet = true;
-      } else {
-        Advance(feed);
-      }
+      if (pageMode) PageFeed(feed);
+      else AdvanceMilli(feed);
       lineX = 0;
       return;
     }
@@ -258,8 +313,7 @@ struct VirtualPrinter::Machine {
       if (!pageYSet) pageY = std::max(pageY, height);
       if (areaCanvas.Empty()) areaCanvas = Image(areaLogicalW, areaLogicalH);
       for (auto& it : line) render::Blit(areaCanvas, it.img, it.x, pageY - it.img.height);
-      pageY += feed;
-      pageYSet = true;
+      PageFeed(feed);
     } else {
       int width = LineWidth();
       int shift = 0;
@@ -272,7 +326,12 @@ struct VirtualPrinter::Machine {
       if (style.upsideDown) strip = render::Rotate180(strip);
       EnsureHeight(y + height);
       render::Blit(paper, strip, leftMargin, y);
-      Advance(std::max(feed, height));
+      if (feed >= 1000LL * height) {
+        AdvanceMilli(feed);
+      } else {
+        Advance(height);
+        yRest = 0;
+      }
     }
     line.clear();
     lineX = 0;
@@ -360,6 +419,7 @@ struct VirtualPrinter::Machine {
     areaLogicalH = turned ? areaW : areaH;
     areaCanvas = Image();
     pageY = 0;
+    pageYRest = 0;
     pageYSet = false;
     line.clear();
     lineX = 0;
@@ -453,11 +513,14 @@ struct VirtualPrinter::Machine {
     const Bytes& d = c.data;
     nvImages.clear();
     std::size_t pos = 0;
+    bool raster = decoder.RasterNvImages();
     for (int i = 1; i <= c.Arg(0, 0) && pos + 4 <= d.size(); ++i) {
       int w = d[pos] | (d[pos + 1] << 8), h = d[pos + 2] | (d[pos + 3] << 8);
-      std::size_t bytes = std::size_t(h) * std::size_t((w + 7) / 8);
+      std::size_t bytes = raster ? std::size_t(h) * std::size_t((w + 7) / 8) : std::size_t(w) * std::size_t(h) * 8;
       pos += 4;
-      nvImages[i] = render::FromRaster(d.data() + pos, std::min(bytes, d.size() - pos), w, h, cfg.paperWidthDots);
+      std::size_t have = std::min(bytes, d.size() - pos);
+      nvImages[i] = raster ? render::FromRaster(d.data() + pos, have, w, h, cfg.paperWidthDots)
+                           : render::FromColumns(d.data() + pos, have, w * 8, h);
       pos += bytes;
     }
   }
@@ -474,6 +537,7 @@ struct VirtualPrinter::Machine {
       Bytes payload = c.data.size() > 1 ? Bytes(c.data.begin() + 1, c.data.end()) : Bytes{};
       (op == "Qr.Store" ? qrData : pdfData) = std::move(payload);
     } else if (op == "Qr.Print") {
+      c.symbolData = qrData;
       Image img = render::QrCode(qrData, qr, &error);
       if (img.Empty()) Bad(c, "QR Code not printed: " + error);
       PrintObject(std::move(img));
@@ -491,6 +555,7 @@ struct VirtualPrinter::Machine {
     } else if (op == "Pdf417.Options") {
       pdf.truncated = a0 == 1;
     } else if (op == "Pdf417.Print") {
+      c.symbolData = pdfData;
       Image img = render::Pdf417(pdfData, pdf, &error);
       if (img.Empty()) Bad(c, "PDF417 not printed: " + error);
       PrintObject(std::move(img));
@@ -532,7 +597,7 @@ struct VirtualPrinter::Machine {
     int a0 = c.Arg(0, 0);
     if (op == "Text") return Text(c.data);
     if (op == "LineFeed") return PrintLine(lineSpacing);
-    if (op == "FeedDots") return PrintLine(a0);
+    if (op == "FeedDots") return PrintLine(VMilli(a0));
     if (op == "FeedLines") return PrintLine(a0 * lineSpacing);
     if (op == "Tab") return Tab();
     if (op == "FormFeed") {
@@ -548,7 +613,12 @@ struct VirtualPrinter::Machine {
       return;
     }
     if (op == "RealTimeStatus") {
-      if (a0 >= 1 && a0 <= 4) Reply(RealTime(a0));
+      // Held data's requests were answered on arrival; counting them keeps a packet's
+      // acknowledgement from following late.
+      if (a0 >= 1 && a0 <= 4) {
+        if (replaying) ++answers;
+        else Reply(RealTime(a0));
+      }
       return;
     }
     if (op == "RealTimePulse") return Pulse();
@@ -593,38 +663,61 @@ struct VirtualPrinter::Machine {
       return;
     }
     if (op == "Reverse") { style.reverse = a0 & 1; return; }
-    if (op == "UpsideDown") { style.upsideDown = a0 & 1; return; }
+    if (op == "UpsideDown") {
+      // Taken only at the beginning of a line, as printers do.
+      if (!line.empty() && !pageMode) {
+        c.note = "ignored: not at the beginning of a line";
+        return;
+      }
+      style.upsideDown = a0 & 1;
+      return;
+    }
     if (op == "Rotate90") { style.rotate90 = (a0 & 1) || a0 == 2 || a0 == 50; return; }
-    if (op == "RightSpacing") { style.rightSpacing = a0; return; }
+    if (op == "RightSpacing") { style.rightSpacing = AlongLineDots(a0); return; }
     if (op == "Justification") {
       int n = (a0 >= 48 && a0 <= 50) ? a0 - 48 : a0;
       if (n > 2) return Bad(c, "justification outside 0..2, 48..50");
+      // Taken only at the beginning of a line, as printers do.
+      if (!line.empty() && !pageMode) {
+        c.note = "ignored: not at the beginning of a line";
+        return;
+      }
       justification = n;
       return;
     }
-    if (op == "LeftMargin") { leftMargin = std::min(a0, cfg.paperWidthDots - 1); return; }
-    if (op == "PrintAreaWidth") { areaWidth = a0 == 0 ? cfg.paperWidthDots : a0; return; }
-    if (op == "LineSpacing") { lineSpacing = a0; return; }
-    if (op == "DefaultLineSpacing") { lineSpacing = cfg.defaultLineSpacing; return; }
+    if (op == "LeftMargin") { leftMargin = std::min(HDots(a0), cfg.paperWidthDots - 1); return; }
+    if (op == "PrintAreaWidth") { areaWidth = a0 == 0 ? cfg.paperWidthDots : HDots(a0); return; }
+    if (op == "LineSpacing") { lineSpacing = VMilli(a0); return; }
+    if (op == "DefaultLineSpacing") { lineSpacing = 1000LL * cfg.defaultLineSpacing; return; }
+    if (op == "MotionUnits") {
+      // GS P x y: 0 restores the default of that direction; set values count from now on.
+      motionX = c.Arg(0, 0) == 0 ? cfg.motionUnitX : c.Arg(0, 0);
+      motionY = c.Arg(1, 0) == 0 ? cfg.motionUnitY : c.Arg(1, 0);
+      return;
+    }
     if (op == "AbsolutePosition") {
-      if (a0 < LineWidth()) lineX = a0;
+      int x = AlongLineDots(a0);
+      if (x < LineWidth()) lineX = x;
       return;
     }
     if (op == "RelativePosition") {
-      int x = lineX + Int16(a0);
+      int x = lineX + AlongLineDots(Int16(a0));
       if (x >= 0 && x < LineWidth()) lineX = x;
       return;
     }
     if (op == "AbsoluteVerticalPosition") {
       if (pageMode) {
-        pageY = a0;
+        if (!line.empty()) PrintLine(0);  // what is buffered stays where it was placed
+        pageY = AcrossLineDots(a0);
+        pageYRest = 0;
         pageYSet = true;
       }
       return;
     }
     if (op == "RelativeVerticalPosition") {
       if (pageMode) {
-        pageY = std::max(0, pageY + Int16(a0));
+        if (!line.empty()) PrintLine(0);
+        pageY = std::max(0, pageY + AcrossLineDots(Int16(a0)));
         pageYSet = true;
       }
       return;
@@ -654,9 +747,11 @@ struct VirtualPrinter::Machine {
       return;
     }
     if (op == "PageArea") {
-      int x = c.Arg(0), yy = c.Arg(1), w = c.Arg(2), h = c.Arg(3);
+      int x = HDots(c.Arg(0)), yy = VDots(c.Arg(1)), w = HDots(c.Arg(2)), h = VDots(c.Arg(3));
       if (w == 0 || h == 0) return Bad(c, "empty page area");
       if (x >= cfg.paperWidthDots) return Bad(c, "page area starts beyond the paper");
+      // Data already buffered keeps its place in the old area.
+      if (pageMode && !line.empty()) PrintLine(0);
       if (pageMode) CommitArea();
       areaX = x;
       areaY = std::min(yy, kMaxAreaSide);
@@ -668,6 +763,7 @@ struct VirtualPrinter::Machine {
     if (op == "PageDirection") {
       int n = (a0 >= 48 && a0 <= 51) ? a0 - 48 : a0;
       if (n > 3) return Bad(c, "direction outside 0..3, 48..51");
+      if (pageMode && !line.empty()) PrintLine(0);
       if (pageMode) CommitArea();
       direction = n;
       if (pageMode) NewAreaCanvas();
@@ -676,8 +772,10 @@ struct VirtualPrinter::Machine {
     if (op == "Cut") {
       int m = a0;
       if (m == 65 || m == 66 || (m >= 97 && m <= 100)) {
+        // Feed to the cutting position plus n vertical units, then cut.
         if (!line.empty()) PrintLine(0);
-        Advance(c.Arg(1, 0));
+        Advance(std::max(0, cfg.cutterDistanceDots));
+        AdvanceMilli(VMilli(c.Arg(1, 0)));
       }
       bool partial = m == 1 || m == 49 || m == 66 || m == 98 || m == 100 || c.mnemonic == "ESC m";
       Cut(partial);
@@ -776,18 +874,125 @@ struct VirtualPrinter::Machine {
     if (op.rfind("Qr.", 0) == 0 || op.rfind("Pdf417.", 0) == 0) return Symbol2D(c);
     if (op.rfind("Graphics.", 0) == 0) return Graphics(c);
     if (op == "LineSegments") {
-      // The second model draws one dot row with each segment; a line of its own.
+      // The second model draws one dot row with each segment (start and end in dots from the
+      // left edge, either order); a line of its own.
       Image row(cfg.paperWidthDots, 1);
-      for (std::size_t i = 1; i + 1 < c.args.size(); i += 2)
-        for (int x = c.args[i]; x <= c.args[i + 1] && x < row.width; ++x) row.Set(x, 0);
+      for (std::size_t i = 1; i + 1 < c.args.size(); i += 2) {
+        int from = std::min(c.args[i], c.args[i + 1]), to = std::max(c.args[i], c.args[i + 1]);
+        for (int x = from; x <= to && x < row.width; ++x) row.Set(x, 0);
+      }
       PrintObject(std::move(row));
       return;
     }
-    if (op == "CurvedText") {
-      // Drawn flat; the curve is the printer's own layout.
-      PrintObject(TextStrip(std::string(c.data.begin(), c.data.end()), 0));
-      return;
+    if (op == "CurvedText") return CurvedText(c);
+  }
+
+  // The second model's curved text: layout 0 arches the text over a circle (ends low, tops
+  // outward), layout 1 bends it under one (ends high, tops inward); the first character starts
+  // at the horizontal position. The arc spans a quarter circle whatever the length.
+  void CurvedText(Command& c) {
+    int layout = c.Arg(0, 0), x0 = c.Arg(1, 0);
+    if (layout != 0 && layout != 1) return Bad(c, "curved-text layout outside 0, 1");
+    if (c.data.empty()) return;
+    int fw = cfg.fontAWidth, fh = cfg.fontAHeight, n = int(c.data.size());
+    double length = double(n) * fw;
+    double radius = std::max(length / (M_PI / 2), 3.0 * fh);
+    double half = length / 2 / radius;  // angle of the outermost character's centre
+    int sag = int(std::ceil(radius * (1 - std::cos(half))));
+    Image canvas(LineWidth(), sag + 2 * fh);
+    double centreX = x0 + length / 2;
+    for (int i = 0; i < n; ++i) {
+      double theta = ((i + 0.5) * fw - length / 2) / radius;
+      double drop = radius * (1 - std::cos(theta));
+      double cx = centreX + radius * std::sin(theta);
+      double cy = fh + (layout == 0 ? drop : sag - drop);
+      char32_t cp = c.data[std::size_t(i)] < 0x80 ? c.data[std::size_t(i)] : render::DecodeCodeTable(codeTable, c.data[std::size_t(i)]);
+      Image glyph = render::RotateBy(glyphs.Glyph(cp, fw, fh), layout == 0 ? theta : -theta);
+      render::Blit(canvas, glyph, int(std::lround(cx - glyph.width / 2.0)), int(std::lround(cy - glyph.height / 2.0)));
     }
+    PrintObject(std::move(canvas));
+  }
+
+  // ----- input flow -----
+  bool StoppedByState() const { return cfg.stopsWhenOffline && (state.coverOpen || state.paperEnd); }
+
+  // While stopped, bytes wait in the input buffer; real-time status requests among them are
+  // answered as they arrive (they are not answered again when the data is processed).
+  void Hold(const std::uint8_t* data, std::size_t size) {
+    held.insert(held.end(), data, data + size);
+    for (; heldScanned + 2 < held.size(); ++heldScanned)
+      if (held[heldScanned] == 0x10 && held[heldScanned + 1] == 0x04 && held[heldScanned + 2] >= 1 && held[heldScanned + 2] <= 4) {
+        Reply(RealTime(held[heldScanned + 2]));
+        heldScanned += 2;
+      }
+  }
+  void Input(const std::uint8_t* data, std::size_t size) {
+    if (cfg.packetFraming) Deframe(data, size);
+    else Decode(data, size);
+  }
+  void ReleaseHeld() {
+    if (held.empty() || StoppedByState()) return;
+    Bytes pending;
+    pending.swap(held);
+    heldScanned = 0;
+    replaying = true;
+    Input(pending.data(), pending.size());
+    replaying = false;
+  }
+  void Take(const std::uint8_t* data, std::size_t size) {
+    if (!powered) return;  // nobody is listening
+    bytesReceived += size;
+    if (drainRate > 0) budget -= double(size);
+    if (StoppedByState() || !held.empty()) Hold(data, size);
+    else Input(data, size);
+  }
+  void Refill() {
+    auto now = std::chrono::steady_clock::now();
+    double seconds = std::chrono::duration<double>(now - refilled).count();
+    refilled = now;
+    if (drainRate == 0) return;
+    // A short burst at most: a head that prints at its pace does not catch up afterwards.
+    double cap = std::max(64.0, double(drainRate) / 20);
+    budget = std::min(cap, budget + seconds * double(drainRate));
+  }
+  std::size_t Allowance(std::chrono::milliseconds* retry) {
+    Refill();
+    auto wait = [&](long ms) {
+      if (retry) *retry = std::chrono::milliseconds(ms);
+      return std::size_t(0);
+    };
+    if (!powered || stalled) return wait(50);
+    if (!held.empty() && held.size() >= cfg.inputBufferBytes) return wait(20);
+    std::size_t room = std::numeric_limits<std::size_t>::max();
+    if (!held.empty() || StoppedByState()) room = cfg.inputBufferBytes - std::min(cfg.inputBufferBytes, held.size());
+    if (drainRate > 0) {
+      if (budget < 1) return wait(long(std::ceil((1 - budget) * 1000 / double(drainRate))) + 1);
+      room = std::min(room, std::size_t(budget));
+    }
+    return room;
+  }
+  void PowerOff() {
+    powered = false;
+    decoder.Reset();
+    held.clear();
+    heldScanned = 0;
+    replies.clear();
+    packetState = PacketState::Start;
+    packet.clear();
+    junk.clear();
+  }
+  void PowerOn() {
+    powered = true;
+    ++powerCycles;
+    ResetSettings();
+    downloaded = Image();
+    graphicsBuffer = Image();
+    qrData.clear();
+    pdfData.clear();
+    asbMask = 0;
+    lastAsb.clear();
+    pageCanvas = Image();
+    areaCanvas = Image();
   }
 
   void Pulse() {
@@ -892,6 +1097,45 @@ struct VirtualPrinter::Machine {
   }
 };
 
+PrinterConfig PrinterConfig::ForModel(std::string_view name) {
+  static const std::pair<const char*, int> k80mm[] = {
+      {"KR-11", 2400}, {"KR-12", 2400}, {"LM301", 2300}, {"LM303", 2400}, {"LM305", 2200}, {"LM306", 2400},
+      {"ZQ-1A", 2300}, {"ZQ-1B", 2200}, {"ZQ-1C", 2400}, {"RHO-1", 2400}, {"RHO-1e", 2300}, {"NV-21", 2300},
+      {"NV-20", 2400}, {"KW-8", 2400}, {"GX-50", 2200}, {"GX-60", 2300}, {"IS-2", 2200}, {"QS-1", 2200},
+      {"QS-2", 2400}, {"K15SMB", 2600}, {"K15", 2600}};
+  static const char* const k58mm[] = {"LMX-A", "ZQ-2A", "ZQ-2B", "ZQ-2D", "OR-1", "IS-1"};
+  PrinterConfig c;
+  c.ids.model = std::string(name);
+  // Cutter distances are in hundredths of a millimetre, converted at the head's dot pitch.
+  auto set = [&](int width, int dpi, double pitchMm, bool halfDotFeed, int cutHundredths, int fontBHeight) {
+    c.paperWidthDots = width;
+    c.dpi = dpi;
+    c.motionUnitX = dpi;
+    c.motionUnitY = halfDotFeed ? 2 * dpi : dpi;
+    c.cutterDistanceDots = int(std::lround(cutHundredths / 100.0 / pitchMm));
+    c.fontBHeight = fontBHeight;
+    c.defaultLineSpacing = 30;
+  };
+  if (name == "TM-T88IV") {
+    set(512, 180, 0.141, true, 2100, 17);
+    c.pageAreaHeight = 1000;
+    return c;
+  }
+  for (auto& [model, cut] : k80mm)
+    if (name == model) {
+      set(576, 203, 0.125, true, cut, 17);
+      c.pageAreaHeight = 936;
+      c.packetFraming = name.rfind("K15", 0) == 0;
+      return c;
+    }
+  for (const char* model : k58mm)
+    if (name == model) {
+      set(384, 203, 0.125, false, 800, 16);
+      return c;
+    }
+  return c;
+}
+
 VirtualPrinter::VirtualPrinter(PrinterConfig config)
     : config_(std::move(config)), machine_(std::make_unique<Machine>(config_)) {}
 
@@ -921,9 +1165,7 @@ void VirtualPrinter::Feed(const std::uint8_t* data, std::size_t size) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Machine& m = *machine_;
-    m.bytesReceived += size;
-    if (config_.packetFraming) m.Deframe(data, size);
-    else m.Decode(data, size);
+    m.Take(data, size);
     replies = !m.replies.empty();
     cuts.swap(m.newCuts);
   }
@@ -962,13 +1204,90 @@ void VirtualPrinter::SetReplyNotifier(std::function<void()> notifier) {
 
 void VirtualPrinter::SetState(const PrinterState& state) {
   bool replies;
+  std::vector<std::pair<int, Image>> cuts;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     machine_->state = state;
     machine_->StateChanged();
+    machine_->ReleaseHeld();
     replies = !machine_->replies.empty();
+    cuts.swap(machine_->newCuts);
   }
-  Notify(replies, {});
+  Notify(replies, std::move(cuts));
+}
+
+void VirtualPrinter::SetStalled(bool on) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    machine_->stalled = on;
+  }
+  Notify(true, {});  // wakes the transport so it reads again at once
+}
+
+bool VirtualPrinter::Stalled() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->stalled;
+}
+
+void VirtualPrinter::SetDrainRate(std::size_t bytesPerSecond) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    machine_->Refill();
+    machine_->drainRate = bytesPerSecond;
+    machine_->budget = 0;
+  }
+  Notify(true, {});
+}
+
+std::size_t VirtualPrinter::DrainRate() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->drainRate;
+}
+
+void VirtualPrinter::SetPower(bool on) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Machine& m = *machine_;
+    if (m.powered == on) return;
+    if (on) m.PowerOn();
+    else m.PowerOff();
+  }
+  Notify(true, {});  // the transport drops or reopens its connection
+}
+
+bool VirtualPrinter::Powered() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->powered;
+}
+
+int VirtualPrinter::PowerCycles() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->powerCycles;
+}
+
+bool VirtualPrinter::Stopped() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->StoppedByState();
+}
+
+std::size_t VirtualPrinter::BytesWaiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->held.size();
+}
+
+std::size_t VirtualPrinter::InputAllowance(std::chrono::milliseconds* retry) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->Allowance(retry);
+}
+
+Bytes VirtualPrinter::StoredPdf417Data() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->pdfData;
+}
+
+Bytes VirtualPrinter::StoredQrData() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return machine_->qrData;
 }
 
 PrinterState VirtualPrinter::State() const {
@@ -1009,6 +1328,14 @@ bool VirtualPrinter::ApplyStateCommand(std::string_view text, std::string* error
     else if (how == "ok" || how == "in") s.paperEnd = s.paperNearEnd = false;
     else if (how == "near-end" || how == "near" || how == "low") s.paperNearEnd = true;
     else ok = false;
+  } else if (what == "stall" || what == "slow" || what == "power") {
+    if (what == "stall" && (how == "on" || how == "off")) SetStalled(how == "on");
+    else if (what == "power" && (how == "on" || how == "off")) SetPower(how == "on");
+    else if (what == "slow" && how == "off") SetDrainRate(0);
+    else if (what == "slow" && !how.empty() && how.size() < 10 && std::all_of(how.begin(), how.end(), ::isdigit))
+      SetDrainRate(std::size_t(std::stoul(how)));
+    else ok = false;
+    if (ok) return true;
   } else if (what == "offline") s.offline = true;
   else if (what == "online") s.offline = false;
   else if (what == "silent") ok = how.empty() ? (s.silent = true) : on("on", "off", s.silent);
@@ -1016,7 +1343,8 @@ bool VirtualPrinter::ApplyStateCommand(std::string_view text, std::string* error
   if (!ok) {
     if (error)
       *error = "unknown state change \"" + std::string(text) +
-               "\" (try: cover open|closed, paper end|near-end|ok, drawer open|closed, offline, online, silent on|off)";
+               "\" (try: cover open|closed, paper end|near-end|ok, drawer open|closed, offline, online, silent on|off, "
+               "stall on|off, slow BYTES_PER_SECOND|off, power off|on)";
     return false;
   }
   SetState(s);

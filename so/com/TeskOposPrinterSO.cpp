@@ -19,6 +19,9 @@ constexpr int kErrorKind = 1;
 constexpr int kOutputCompleteKind = 2;
 constexpr int kStatusKind = 3;
 constexpr size_t kErrorStringChars = 127;
+// How long the application's thread waits for the event thread to end; the event
+// thread itself never waits for its own end.
+constexpr DWORD kEventThreadWaitMs = 2000;
 
 // Every instance that completed a full open, found by device name. Locked: an owner may
 // be closed and destroyed on its event thread while another thread opens.
@@ -55,8 +58,7 @@ class CPrinterCOEventsTask final : public CTaskBase {
     target_->FireEvent(args_, count_, kind_, &response);
     if (!IsCancelled() && kind_ == kErrorKind && count_ >= 3 && args_[2].lVal == OPOS_EL_OUTPUT) {
       if (response == OPOS_ER_CLEAR) {
-        LONG rc = 0;
-        target_->ClearOutput(&rc);
+        target_->RequestClearOutput();
       } else if (response == OPOS_ER_RETRY) {
         target_->RequestRetry();
       }
@@ -128,6 +130,9 @@ HRESULT CTeskOposPrinterSO::Invoke(DISPID member, REFIID riid, LCID, WORD flags,
                                    UINT* argError) {
   // No exception may cross the COM boundary into the caller.
   try {
+    // Held by copy: a close inside the call may free the owner whose lock this is.
+    const std::shared_ptr<std::recursive_mutex> engineLock = EngineLock();
+    std::lock_guard<std::recursive_mutex> serialised(*engineLock);
     return so_dispatch::Invoke(this, member, riid, flags, params, result, argError);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -553,6 +558,13 @@ HRESULT CTeskOposPrinterSO::ClaimDevice(LONG timeout, LONG* pRC) {
     Fail(OPOS_E_FAILURE, pRC);
     return S_OK;
   }
+  // A client that already holds the claim keeps it, and stays enabled with its events.
+  if (target->claimed_ && CallerClient(target)->claimed) {
+    *pRC = 0;
+    resultCode_ = 0;
+    if (owner_) claimed_ = 1;
+    return S_OK;
+  }
   target->clients_->Update(this, [](SoClient& c) { c.enabled = 0; });
   if (!target->claimed_) {
     const LONG returned = target->engine_->ClaimDevice(timeout, pRC);
@@ -612,6 +624,8 @@ void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, L
     }
     resultCode_ = 0;
     *pRC = 0;
+    // A new enable reports the printer's state afresh, even if it did not change.
+    if (value) lastStatus_ = 0;
     engine_->DeviceEnable(value ? 1 : 0);
     enabled_ = value ? 1 : 0;
     if (enabled_) {
@@ -619,9 +633,9 @@ void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, L
       eventThread_->Start();
       if (clients_->AllFrozen()) eventThread_->Suspend();
     } else {
-      eventContext_->CancelHead();
+      eventContext_->DropPending();
       disabledEvent_ = true;
-      StopEventThread(INFINITE);
+      StopEventThread(kEventThreadWaitMs);
       LONG rc = 0;
       ClearOutput(&rc);
     }
@@ -660,7 +674,7 @@ HRESULT CTeskOposPrinterSO::ReleaseDevice(LONG* pRC) {
   if (target->clients_ && !target->clients_->AnyClaimed() && target->claimed_) {
     if (target->engine_) target->engine_->ReleaseDevice(pRC);
     target->claimed_ = 0;
-    target->StopEventThread(INFINITE);
+    target->StopEventThread(kEventThreadWaitMs);
   }
   if (owner_ && *pRC == 0) claimed_ = 0;
   // A release the engine refused (port still busy) must not read as success.
@@ -703,7 +717,7 @@ HRESULT CTeskOposPrinterSO::CloseService(LONG* pRC) {
     if (target->engine_) {
       target->sharing_ = false;
       target->engine_->CloseService(&rc);
-      target->StopEventThread(INFINITE);
+      target->StopEventThread(kEventThreadWaitMs);
       target->engine_.reset();
       --g_liveEngines;
     }
@@ -1031,12 +1045,24 @@ void CTeskOposPrinterSO::QueueEvent(int kind, const VARIANT* args, int count) {
 }
 
 void CTeskOposPrinterSO::OnErrorEvent(const wchar_t* errorText) {
+  // A failed method: the codes it left. -1 ("none yet") is never an error code.
+  const LONG code = resultCode_;
+  QueueError(code == -1 ? OPOS_E_FAILURE : code, resultCodeExtended_, errorText);
+}
+
+void CTeskOposPrinterSO::OnOutputError(LONG resultCode, LONG resultCodeExtended,
+                                       const wchar_t* errorText) {
+  QueueError(resultCode, resultCodeExtended, errorText);
+}
+
+void CTeskOposPrinterSO::QueueError(LONG resultCode, LONG resultCodeExtended,
+                                    const wchar_t* errorText) {
   errorLevel_ = engine_ && engine_->ErrorCode() >= 1000 ? PTR_EL_FATAL : PTR_EL_RECOVERABLE;
   {
     std::lock_guard<std::mutex> lock(errorStringMutex_);
     errorString_ = std::wstring(errorText ? errorText : L"").substr(0, kErrorStringChars);
   }
-  const VARIANT args[] = {platform::MakeI4(resultCode_), platform::MakeI4(resultCodeExtended_),
+  const VARIANT args[] = {platform::MakeI4(resultCode), platform::MakeI4(resultCodeExtended),
                           platform::MakeI4(OPOS_EL_OUTPUT), platform::MakeI4(OPOS_ER_RETRY)};
   QueueEvent(kErrorKind, args, 4);
 }
@@ -1044,21 +1070,40 @@ void CTeskOposPrinterSO::OnErrorEvent(const wchar_t* errorText) {
 void CTeskOposPrinterSO::OnOutputComplete(LONG outputId) {
   const VARIANT arg = platform::MakeI4(outputId);
   QueueEvent(kOutputCompleteKind, &arg, 1);
-  if (flagWhenIdle_ && engine_ && engine_->IsIdle()) {
+  if (flagWhenIdle_ && engine_ && engine_->IsIdle() && flagWhenIdle_.exchange(0)) {
     OnStatusUpdate(PTR_SUE_IDLE);
-    flagWhenIdle_ = 0;
   }
 }
 
 void CTeskOposPrinterSO::OnStatusUpdate(LONG status) {
   if (status == 0 || status == -1) return;
-  if (lastStatus_.exchange(status) == status) return;
+  // Idle is a report, not a printer state: it passes the duplicate filter every time
+  // and does not hide the next repeat of the state before it.
+  if (status != PTR_SUE_IDLE && lastStatus_.exchange(status) == status) return;
   const VARIANT arg = platform::MakeI4(status);
   QueueEvent(kStatusKind, &arg, 1);
 }
 
 LONG CTeskOposPrinterSO::OnPollState() {
-  return engine_ ? engine_->GetPrinterState(false) : -1;
+  if (!engine_) return -1;
+  // A poll never waits for a method in progress (it may be waiting for this worker).
+  std::unique_lock<std::recursive_mutex> serialised(*engineLock_, std::try_to_lock);
+  if (!serialised.owns_lock()) return -1;
+  return engine_->GetPrinterState(false);
+}
+
+std::shared_ptr<std::recursive_mutex> CTeskOposPrinterSO::EngineLock() const {
+  return owner_ ? owner_->engineLock_ : engineLock_;
+}
+
+void CTeskOposPrinterSO::RequestClearOutput() {
+  if (owner_) {
+    owner_->RequestClearOutput();
+    return;
+  }
+  if (!engine_) return;
+  engine_->ClearQueuedOutput();
+  if (flagWhenIdle_.exchange(0)) OnStatusUpdate(PTR_SUE_IDLE);
 }
 
 void CTeskOposPrinterSO::FireEvent(VARIANT* args, int count, int kind, LONG* response) {
@@ -1102,7 +1147,10 @@ void CTeskOposPrinterSO::RequestRetry() {
     owner_->RequestRetry();
     return;
   }
-  // The engine's worker resumes its queued output here once it can (CPrinterBase::Retry).
+  if (engine_) {
+    std::lock_guard<std::recursive_mutex> serialised(*engineLock_);
+    engine_->Retry();
+  }
 }
 
 // --- Destruction --------------------------------------------------------------------------

@@ -3,10 +3,11 @@
 // of the same printer, and drawers driven by it, attach to that owner, which combines
 // their claim, enable and freeze requests into the engine's single state.
 //
-// Threads: every interface call arrives on the thread that created the object (there
-// are no apartments; the instance and client tables are used without locks). The
-// engine's worker and the event thread reach the object only through
-// IPrinterEventHandle.
+// Threads: a control object calls its service object from one thread, but two control
+// objects of one printer may be used from two threads: every dispatched call holds the
+// device's engine lock. The engine's worker reaches the object only through
+// IPrinterEventHandle; the event thread calls the control objects and, for the
+// response to an error, RequestRetry and RequestClearOutput.
 #pragma once
 
 #include <array>
@@ -104,10 +105,19 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   void OnOutputComplete(LONG outputId) override;
   void OnStatusUpdate(LONG status) override;
   LONG OnPollState() override;
+  void OnOutputError(LONG resultCode, LONG resultCodeExtended,
+                     const wchar_t* errorText) override;
 
   // Event delivery (called on the event thread by queued event tasks).
   void FireEvent(VARIANT* args, int count, int kind, LONG* response);
   void RequestRetry();
+  // The answer OPOS_ER_CLEAR: drops the queued output only, so the buffers the
+  // application's thread may be filling meanwhile are not touched.
+  void RequestClearOutput();
+  // Serialises every call into the engine of this device: the owner and the instances
+  // attached to it share one lock, so two control objects used from two threads never
+  // meet inside the engine.
+  std::shared_ptr<std::recursive_mutex> EngineLock() const;
 
   // For tests: how many instances are alive in this process and hold an engine.
   static int LiveEngineCount();
@@ -138,6 +148,7 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   void Destroy();
 
   void QueueEvent(int kind, const VARIANT* args, int count);
+  void QueueError(LONG resultCode, LONG resultCodeExtended, const wchar_t* errorText);
   std::optional<SoClient> CallerClient(CTeskOposPrinterSO* target) const;
   void SetUpDrawerFor(CTeskOposPrinterSO* caller);
 
@@ -176,6 +187,7 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   std::unique_ptr<CTaskThreadBase2> eventThread_;
   std::atomic<bool> disabledEvent_{false};  // manual reset: set, nothing is delivered
   std::mutex errorStringMutex_;
+  std::shared_ptr<std::recursive_mutex> engineLock_ = std::make_shared<std::recursive_mutex>();
   // Held by the event thread around each call of a control object, and by removing a
   // client; recursive, as a control object may close from inside its callback.
   std::recursive_mutex deliveryMutex_;

@@ -171,11 +171,11 @@ void CPrinterBase::set_printerSettings(PrinterBuffer& buffer) {
 }
 
 LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG* result) {
-  if (IsDirectSend() && !asyncMode_ && worker_ && worker_->GetQueueCount() != 0)
+  if (IsDirectSend() && IsBusy())
     return StoreResult(*this, OPOS_E_BUSY, result);
   if (!asyncMode_) {
-    if (lastStatus_.coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
-    if (lastStatus_.paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
+    if (GetLastStatus().coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
+    if (GetLastStatus().paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
   }
   SetRC(0);
   conversionBuffer_.Clear();
@@ -199,8 +199,8 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
 
 LONG CPrinterBase::PrintImmediate(LONG /*station*/, const std::wstring& data, LONG* result) {
   if (!asyncMode_) {
-    if (lastStatus_.coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
-    if (lastStatus_.paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
+    if (GetLastStatus().coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
+    if (GetLastStatus().paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
   }
   UINT codePage = 0;
   std::string bytes;
@@ -221,7 +221,8 @@ LONG CPrinterBase::printImmediate(const std::string& text) {
   formatOutputBuffer_.Clear();
   InitOutBufferInStandardMode(formatOutputBuffer_);
   FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
-  return Send(formatOutputBuffer_, false);
+  // The engine's own printout (the health check) goes out at once, also in AsyncMode.
+  return SendNow(formatOutputBuffer_);
 }
 
 LONG CPrinterBase::PrintTwoNormal(LONG, const std::wstring&, const std::wstring&, LONG* result) {
@@ -233,7 +234,7 @@ LONG CPrinterBase::TransactionPrint(LONG station, LONG control, LONG* result) {
   LONG code = 0;
   if (control == PTR_TP_NORMAL && transaction_) {
     LeaveLayoutModes();
-    if (!asyncMode_ && worker_ && worker_->GetQueueCount() != 0)
+    if (!asyncMode_ && worker_ && !worker_->IsIdle())
       return StoreResult(*this, OPOS_E_BUSY, result);
     code = Send(transactionBuffer_, false);
     transactionBuffer_.Clear();
@@ -272,14 +273,14 @@ LONG CPrinterBase::ValidateData(LONG station, const std::wstring& data, LONG* re
 }
 
 LONG CPrinterBase::CutPaper(LONG percentage, LONG* result) {
-  if (!transaction_ && !asyncMode_ && worker_ && worker_->GetQueueCount() != 0)
+  if (IsBusy())
     return StoreResult(*this, OPOS_E_BUSY, result);
   if (pageMode_ || percentage < 1 || percentage > 100 || !Capability(PIDXPtr_CapRecPapercut))
     return StoreResult(*this, OPOS_E_ILLEGAL, result);
   if (rotateRight90_ || rotateLeft90_) return StoreResult(*this, 0, result);
   if (!asyncMode_) {
-    if (lastStatus_.coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
-    if (lastStatus_.paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
+    if (GetLastStatus().coverOpen) return StoreResult(*this, OPOS_EPTR_COVER_OPEN, result);
+    if (GetLastStatus().paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
   }
   PrinterBuffer* target = CurrentPrinterBuffer();
   if (!target) {
@@ -295,7 +296,7 @@ LONG CPrinterBase::CutPaper(LONG percentage, LONG* result) {
 }
 
 void CPrinterBase::Retry() {
-  if (opened_ && claimed_ && enabled_ && worker_) worker_->Resume();
+  if (opened_ && claimed_ && enabled_ && worker_) worker_->Retry();
 }
 
 }  // namespace Tesk::Printer

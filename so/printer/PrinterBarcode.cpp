@@ -216,6 +216,9 @@ LONG CPrinterBase::QrSizing(const PrinterBuffer& data, LONG height, int* moduleS
   if (!symbol.s) return -1;
   symbol.s->symbology = BARCODE_QRCODE;
   symbol.s->option_1 = 1;  // error correction level L
+  // A fixed mask: the mask never changes the module count, and choosing the best of eight
+  // is most of the encoder's time.
+  symbol.s->option_3 = (0 + 1) << 8;
   const int error = symbol.Encode(data);
   if (error >= ZINT_ERROR) return error;
   const LONG modules = symbol.s->width;
@@ -299,8 +302,8 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   if (valid && alignment > 0 && MapNumber2DOT_H(alignment) > recLineWidth_) valid = false;
   if (!valid) return StoreObjectResult(OPOS_E_ILLEGAL, result);
   if (!asyncMode_) {
-    if (lastStatus_.coverOpen) return StoreObjectResult(OPOS_EPTR_COVER_OPEN, result);
-    if (lastStatus_.paperEnd) return StoreObjectResult(OPOS_EPTR_REC_EMPTY, result);
+    if (GetLastStatus().coverOpen) return StoreObjectResult(OPOS_EPTR_COVER_OPEN, result);
+    if (GetLastStatus().paperEnd) return StoreObjectResult(OPOS_EPTR_REC_EMPTY, result);
   }
   if (pageMode_) {
     if (pageModePrintWidth_ <= 0 || pageModePrintHeight_ <= 0) return StoreObjectResult(0, result);

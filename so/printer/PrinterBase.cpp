@@ -113,9 +113,12 @@ void CPrinterBase::SetProperty_Open() {
   errorNumber_ = 0;
   errorText_.clear();
 
-  lastStatus_ = tagPrinterStatus{};
-  lastStatus_.paperEnd = 1;
-  lastStatus_.nearEnd = 1;
+  {
+    std::lock_guard<std::mutex> lock(statusMutex_.mutex);
+    lastStatus_ = tagPrinterStatus{};
+    lastStatus_.paperEnd = 1;
+    lastStatus_.nearEnd = 1;
+  }
 
   binaryConversion_ = 0;
   mapMode_ = PTR_MM_DOTS;
@@ -374,8 +377,8 @@ int CPrinterBase::DeviceEnable(int enable) {
 
   if (eventObject_) eventObject_->Enable(true);
   if (worker_) {
-    worker_->SetMonitoring(true);
-    worker_->SetPollInterval(isUsb_ ? 2000 : 100);
+    worker_->SetPollInterval(isUsb_ ? CPrinterTaskThreadContext::kUsbPollIntervalMs
+                                    : CPrinterTaskThreadContext::kPollIntervalMs);
   }
 
   if (asbInUse_) {
@@ -397,16 +400,13 @@ int CPrinterBase::DeviceEnable(int enable) {
     GetPrinterState(true);
   }
 
-  if (worker_) worker_->Start();
+  if (worker_) worker_->StartForEnable();
   return 1;
 }
 
 void CPrinterBase::DisableDevice() {
   asbConnection_ = 0;
-  if (worker_) {
-    worker_->Suspend();
-    worker_->SetMonitoring(false);
-  }
+  if (worker_) worker_->Suspend();
   if (eventObject_) eventObject_->Enable(false);
   LONG ignored = 0;
   ClearOutput(&ignored);
@@ -480,14 +480,18 @@ void CPrinterBase::SetPrinterMode(int on) {
 
 void CPrinterBase::BitMapMode(int mode) { bitmapMode_ = mode; }
 
-int CPrinterBase::IsIdle() const { return !worker_ || worker_->GetQueueCount() == 0; }
+int CPrinterBase::IsIdle() const { return !worker_ || worker_->IsIdle(); }
 
-int CPrinterBase::IsBusy() const {
-  return !transaction_ && !asyncMode_ && worker_ && worker_->GetQueueCount() != 0;
-}
+int CPrinterBase::IsBusy() const { return !transaction_ && !asyncMode_ && !IsIdle(); }
 
 int CPrinterBase::IsInErrorState() const {
-  return (lastStatus_.coverOpen || lastStatus_.paperEnd) ? 1 : 0;
+  const tagPrinterStatus status = GetLastStatus();
+  return (status.coverOpen || status.paperEnd) ? 1 : 0;
+}
+
+tagPrinterStatus CPrinterBase::GetLastStatus() const {
+  std::lock_guard<std::mutex> lock(statusMutex_.mutex);
+  return lastStatus_;
 }
 
 BYTE CPrinterBase::GetRecLineSpacing() const {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <mutex>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -112,11 +113,19 @@ class CPrinterBase {
                          LONG maxLength, BYTE endByte, LONG* count);
   void ClearUnReadDataInPrinter();
   void RaiseStateUpdateEvent(LONG status);
-  const tagPrinterStatus& GetLastStatus() const { return lastStatus_; }
+  // A copy taken under the status lock: the worker's poll writes the status meanwhile.
+  tagPrinterStatus GetLastStatus() const;
 
   // --- Output -------------------------------------------------------------------
   LONG Send(PrinterBuffer& buffer, bool urgent);
   LONG DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG replyLength);
+  // The engine's own output that no application output call asked for (drawer pulse,
+  // beeps, health printout): pending settings in front, written at once also in
+  // AsyncMode, with no OutputID.
+  LONG SendNow(PrinterBuffer& buffer);
+  // Drops the queued asynchronous jobs only, leaving the buffers the caller's thread
+  // fills alone (safe from the event thread while the application prints).
+  void ClearQueuedOutput();
   LONG ClearOutput(LONG* result);
   void Retry();
   LONG printImmediate(const std::string& text);
@@ -134,7 +143,9 @@ class CPrinterBase {
   void set_printerSettings(PrinterBuffer& buffer);
   int IsDirectSend() const;
   PrinterBuffer* CurrentPrinterBuffer();
-  // The process-wide OutputID counter: the ID of the job queued last.
+  // The OutputID of this engine's last queued job (0 before the first).
+  LONG GetLastOutputId() const { return lastOutputId_; }
+  // The process-wide OutputID counter: the ID of the job queued last in the process.
   static LONG CurrentOutputId();
   static LONG NextOutputId();
   static void ResetOutputId();
@@ -320,8 +331,17 @@ class CPrinterBase {
   LONG claimTimeout_ = 0;
   int bitmapMode_ = 0;
 
-  // Status
+  // Status. lastStatus_ is written by GetPrinterState on whichever thread polls and read
+  // by State on the application's threads: both under statusMutex_.
+  struct StatusMutex {
+    StatusMutex() = default;
+    StatusMutex(const StatusMutex&) {}
+    StatusMutex& operator=(const StatusMutex&) { return *this; }
+    mutable std::mutex mutex;
+  };
+  StatusMutex statusMutex_;
   tagPrinterStatus lastStatus_;
+  LONG lastOutputId_ = 0;
   std::array<BYTE, 256> replyBuffer_{};
   PrinterBuffer statusCommandBuffer_{32, 32};
 

@@ -264,7 +264,7 @@ LONG CPrinterBase::StoreObjectResult(LONG code, LONG* result) {
 }
 
 int CPrinterBase::IsObjectBusy() const {
-  return IsDirectSend() && !asyncMode_ && worker_ && worker_->GetQueueCount() != 0;
+  return IsDirectSend() && !asyncMode_ && !IsIdle();
 }
 
 PrinterBuffer* CPrinterBase::ObjectOutputBuffer(int rotateWith) {
@@ -297,8 +297,8 @@ LONG CPrinterBase::PrintBitmap(LONG /*station*/, const std::wstring& fileName, L
       return StoreObjectResult(OPOS_E_ILLEGAL, result);
   }
   if (!asyncMode_) {
-    if (lastStatus_.coverOpen) return StoreObjectResult(OPOS_EPTR_COVER_OPEN, result);
-    if (lastStatus_.paperEnd) return StoreObjectResult(OPOS_EPTR_REC_EMPTY, result);
+    if (GetLastStatus().coverOpen) return StoreObjectResult(OPOS_EPTR_COVER_OPEN, result);
+    if (GetLastStatus().paperEnd) return StoreObjectResult(OPOS_EPTR_REC_EMPTY, result);
   }
   const int justification = alignment > 0 ? 0xFF : cmdHelper_->GetBitmapJustification(alignment);
 

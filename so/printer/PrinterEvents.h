@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "TaskInterfaces.h"
 #include "platform/wintypes.h"
 
 namespace Tesk::Printer {
@@ -18,6 +19,10 @@ class IPrinterEventHandle {
   virtual void OnStatusUpdate(LONG status) = 0;
   // Read the printer state now (the COM layer calls GetPrinterState(false)).
   virtual LONG OnPollState() = 0;
+  // A queued job that could not be written, with its own result codes (the job is held
+  // until the response to the error retries or clears it).
+  virtual void OnOutputError(LONG resultCode, LONG resultCodeExtended,
+                             const wchar_t* errorText) = 0;
 
  protected:
   ~IPrinterEventHandle() = default;
@@ -26,7 +31,7 @@ class IPrinterEventHandle {
 // Forwards to the COM layer's handler only while enabled: the engine enables it when
 // the device is enabled and disables it when the device is disabled, released or
 // closed, so no event escapes a disabled device.
-class CPrinterEventObject : public IPrinterEventHandle {
+class CPrinterEventObject : public IPrinterEventHandle, public BASE::ITask2 {
  public:
   explicit CPrinterEventObject(IPrinterEventHandle* handler) : handler_(handler) {}
   virtual ~CPrinterEventObject() = default;
@@ -46,8 +51,12 @@ class CPrinterEventObject : public IPrinterEventHandle {
   LONG OnPollState() override {
     return enabled_.load() && handler_ ? handler_->OnPollState() : -1;
   }
+  void OnOutputError(LONG resultCode, LONG resultCodeExtended,
+                     const wchar_t* errorText) override {
+    if (enabled_.load() && handler_) handler_->OnOutputError(resultCode, resultCodeExtended, errorText);
+  }
   // The worker's idle task: ask for a state read, ignore the answer.
-  void RunIdle() {
+  void RunIdle() override {
     if (enabled_.load() && handler_) handler_->OnPollState();
   }
 

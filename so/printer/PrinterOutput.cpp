@@ -10,14 +10,26 @@
 
 namespace Tesk::Printer {
 
-LONG CPrinterBase::Send(PrinterBuffer& buffer, bool /*urgent*/) {
+LONG CPrinterBase::Send(PrinterBuffer& buffer, bool urgent) {
   set_printerSettings(buffer);
-  if (asyncMode_ && modelName_ != L"K15") {
-    // Queuing for the worker thread comes with asynchronous output.
-    errorText_ = L"asynchronous output is not available yet";
-    return OPOS_E_FAILURE;
+  if (asyncMode_ && worker_) {
+    if (buffer.IsEmpty()) return 0;
+    LONG outputId = 0;
+    const LONG code = worker_->QueueOutput(buffer.Data(), static_cast<size_t>(buffer.Size()),
+                                           urgent, &outputId);
+    if (code != 0) {
+      errorText_ = L"The output queue is stopped by an earlier failure.";
+      return code;
+    }
+    lastOutputId_ = outputId;
+    return 0;
   }
-  if (worker_ && worker_->GetQueueCount() != 0) return OPOS_E_BUSY;
+  if (worker_ && !worker_->IsIdle()) return OPOS_E_BUSY;
+  return DirectSend(buffer, false, 7);
+}
+
+LONG CPrinterBase::SendNow(PrinterBuffer& buffer) {
+  set_printerSettings(buffer);
   return DirectSend(buffer, false, 7);
 }
 
@@ -86,7 +98,7 @@ void CPrinterBase::RestoreAsbAfterReconnect() {
 // Drops queued jobs and everything collected for later output; the transaction,
 // page-mode and rotation flags stay as they are. Sets no ResultCode.
 LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
-  if (worker_) worker_->ClearQueue();
+  ClearQueuedOutput();
   transactionBuffer_.Clear();
   pageModeBuffer_.Clear();
   rotationBuffers_[0].Clear();
@@ -95,6 +107,10 @@ LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
   formatOutputBuffer_.Clear();
   lineBuffer_.Clear();
   return 0;
+}
+
+void CPrinterBase::ClearQueuedOutput() {
+  if (worker_) worker_->ClearQueue();
 }
 
 void CPrinterBase::ReportNotAvailable(LONG* result) {

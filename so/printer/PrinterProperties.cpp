@@ -57,14 +57,14 @@ LONG CPrinterBase::GetPropertyNumber(LONG index, LONG* value) {
     return 0;
   }
   switch (index) {
-    case PIDX_OutputID: *value = CurrentOutputId(); break;
+    case PIDX_OutputID: *value = lastOutputId_; break;
     case PIDX_BinaryConversion: *value = binaryConversion_; break;
     case PIDXPtr_AsyncMode: *value = asyncMode_; break;
     case PIDXPtr_CharacterSet: *value = characterSet_; break;
     // The status fields hold the printer's masked bits; the properties are booleans.
-    case PIDXPtr_CoverOpen: *value = lastStatus_.coverOpen ? 1 : 0; break;
+    case PIDXPtr_CoverOpen: *value = GetLastStatus().coverOpen ? 1 : 0; break;
     case PIDXPtr_MapMode: *value = mapMode_; break;
-    case PIDXPtr_RecEmpty: *value = lastStatus_.paperEnd ? 1 : 0; break;
+    case PIDXPtr_RecEmpty: *value = GetLastStatus().paperEnd ? 1 : 0; break;
     case PIDXPtr_RecLetterQuality: *value = recLetterQuality_; break;
     case PIDXPtr_RecLineChars: *value = recLineChars_; break;
     // Heights and spacings convert with the horizontal pitch, as widths do.
@@ -72,7 +72,7 @@ LONG CPrinterBase::GetPropertyNumber(LONG index, LONG* value) {
     case PIDXPtr_RecLineSpacing: *value = DOT2MapNumber_H(recLineSpacing_); break;
     case PIDXPtr_RecLinesToPaperCut: *value = recLinesToPaperCut_; break;
     case PIDXPtr_RecLineWidth: *value = GetRecLineWidth(); break;
-    case PIDXPtr_RecNearEnd: *value = lastStatus_.nearEnd ? 1 : 0; break;
+    case PIDXPtr_RecNearEnd: *value = GetLastStatus().nearEnd ? 1 : 0; break;
     case PIDXPtr_RecSidewaysMaxChars: *value = recSidewaysMaxChars_; break;
     case PIDXPtr_RecSidewaysMaxLines: *value = recSidewaysMaxLines_; break;
     case PIDXPtr_ErrorLevel: *value = errorLevel_; break;

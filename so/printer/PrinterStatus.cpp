@@ -1,6 +1,7 @@
 // Reading the printer's status: automatic status back, real-time requests, transmit
 // status, and the request-and-reply helpers other operations share.
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "ICmdHelper.h"
@@ -8,6 +9,7 @@
 #include "OposConstants.h"
 #include "PrinterBase.h"
 #include "PrinterPort.h"
+#include "PrinterWorker.h"
 #include "platform/sync.h"
 
 namespace Tesk::Printer {
@@ -133,7 +135,7 @@ void CPrinterBase::ClearUnReadDataInPrinter() {
 
 LONG CPrinterBase::GetPrinterState(bool initialReport) {
   if (!cmdHelper_ || !printerPort_ || !bidirectional_) return -1;
-  tagPrinterStatus status = lastStatus_;
+  tagPrinterStatus status = GetLastStatus();
   const bool drawerOnly = (clientMode_ & 2) && !(clientMode_ & 1);
 
   bool ok = false;
@@ -157,55 +159,66 @@ LONG CPrinterBase::GetPrinterState(bool initialReport) {
   }
   if (!ok) return 0;
 
-  if (initialReport) {
-    lastStatus_.paperEnd = status.paperEnd;
-    lastStatus_.nearEnd = status.nearEnd;
-    lastStatus_.coverOpen = status.coverOpen;
-    if (status.paperEnd) RaiseStateUpdateEvent(PTR_SUE_REC_EMPTY);
-    if (status.nearEnd) RaiseStateUpdateEvent(PTR_SUE_REC_NEAREMPTY);
-    if (!status.paperEnd && !status.nearEnd) RaiseStateUpdateEvent(PTR_SUE_REC_PAPEROK);
-    RaiseStateUpdateEvent(status.coverOpen ? PTR_SUE_COVER_OPEN : PTR_SUE_COVER_OK);
-    return 0;
-  }
+  // The status is updated under its lock; the events go out after it is released.
+  std::array<LONG, 8> raised{};
+  size_t raisedCount = 0;
+  auto raise = [&](LONG code) {
+    if (raisedCount < raised.size()) raised[raisedCount++] = code;
+  };
+  {
+    std::lock_guard<std::mutex> lock(statusMutex_.mutex);
 
-  if (status.coverOpen && !lastStatus_.coverOpen) {
-    lastStatus_.coverOpen = status.coverOpen;
-    RaiseStateUpdateEvent(PTR_SUE_COVER_OPEN);
-  } else if (!status.coverOpen && lastStatus_.coverOpen) {
-    lastStatus_.coverOpen = 0;
-    RaiseStateUpdateEvent(PTR_SUE_COVER_OK);
-  }
-  if (status.paperEnd && !lastStatus_.paperEnd) {
-    lastStatus_.paperEnd = status.paperEnd;
-    RaiseStateUpdateEvent(PTR_SUE_REC_EMPTY);
-  }
-  if (status.nearEnd) {
-    if (!lastStatus_.nearEnd) {
+    if (initialReport) {
+      lastStatus_.paperEnd = status.paperEnd;
       lastStatus_.nearEnd = status.nearEnd;
-      RaiseStateUpdateEvent(PTR_SUE_REC_NEAREMPTY);
-    }
-    if (!status.paperEnd && lastStatus_.paperEnd) {
-      lastStatus_.paperEnd = 0;
+      lastStatus_.coverOpen = status.coverOpen;
+      if (status.paperEnd) raise(PTR_SUE_REC_EMPTY);
+      if (status.nearEnd) raise(PTR_SUE_REC_NEAREMPTY);
+      if (!status.paperEnd && !status.nearEnd) raise(PTR_SUE_REC_PAPEROK);
+      raise(status.coverOpen ? PTR_SUE_COVER_OPEN : PTR_SUE_COVER_OK);
+    } else {
+      if (status.coverOpen && !lastStatus_.coverOpen) {
+        lastStatus_.coverOpen = status.coverOpen;
+        raise(PTR_SUE_COVER_OPEN);
+      } else if (!status.coverOpen && lastStatus_.coverOpen) {
+        lastStatus_.coverOpen = 0;
+        raise(PTR_SUE_COVER_OK);
+      }
+      if (status.paperEnd && !lastStatus_.paperEnd) {
+        lastStatus_.paperEnd = status.paperEnd;
+        raise(PTR_SUE_REC_EMPTY);
+      }
+      if (status.nearEnd) {
+        if (!lastStatus_.nearEnd) {
+          lastStatus_.nearEnd = status.nearEnd;
+          raise(PTR_SUE_REC_NEAREMPTY);
+        }
+        if (!status.paperEnd && lastStatus_.paperEnd) {
+          lastStatus_.paperEnd = 0;
+          lastStatus_.nearEnd = status.nearEnd;
+          raise(PTR_SUE_REC_NEAREMPTY);
+        }
+      } else if (!status.paperEnd && (lastStatus_.nearEnd || lastStatus_.paperEnd)) {
+        lastStatus_.nearEnd = 0;
+        lastStatus_.paperEnd = 0;
+        raise(PTR_SUE_REC_PAPEROK);
+      }
+      lastStatus_.paperEnd = status.paperEnd;
       lastStatus_.nearEnd = status.nearEnd;
-      RaiseStateUpdateEvent(PTR_SUE_REC_NEAREMPTY);
-    }
-  } else if (!status.paperEnd && (lastStatus_.nearEnd || lastStatus_.paperEnd)) {
-    lastStatus_.nearEnd = 0;
-    lastStatus_.paperEnd = 0;
-    RaiseStateUpdateEvent(PTR_SUE_REC_PAPEROK);
-  }
-  lastStatus_.paperEnd = status.paperEnd;
-  lastStatus_.nearEnd = status.nearEnd;
 
-  if (clientMode_ != 0) {
-    if (!status.drawerOpen && lastStatus_.drawerOpen) {
-      lastStatus_.drawerOpen = 0;
-      RaiseStateUpdateEvent(1);
-    } else if (status.drawerOpen && !lastStatus_.drawerOpen) {
-      lastStatus_.drawerOpen = status.drawerOpen;
-      RaiseStateUpdateEvent(2);
+      if (clientMode_ != 0) {
+        if (!status.drawerOpen && lastStatus_.drawerOpen) {
+          lastStatus_.drawerOpen = 0;
+          raise(1);
+        } else if (status.drawerOpen && !lastStatus_.drawerOpen) {
+          lastStatus_.drawerOpen = status.drawerOpen;
+          raise(2);
+        }
+      }
     }
+    if (worker_) worker_->NoteStatus(lastStatus_.coverOpen != 0, lastStatus_.paperEnd != 0);
   }
+  for (size_t i = 0; i < raisedCount; ++i) RaiseStateUpdateEvent(raised[i]);
   return 0;
 }
 

@@ -1,55 +1,133 @@
-// The engine's worker context as the lifecycle drives it.
+// The engine's worker: one thread per open engine that writes queued asynchronous jobs
+// in order and, while it has nothing to write, runs the idle status poll.
 //
-// The lifecycle prepares the worker at open, starts or resumes it at enable, suspends
-// it at disable and stops it at close; output marks a direct send so that idle polling
-// keeps off the port meanwhile. The worker thread itself (queued asynchronous jobs and
-// idle status polls) is not built yet: this context keeps the state those operations
-// define, and its queue is always empty because nothing can queue a job yet.
+// A job whose write fails stays at the head and holds the queue until Retry writes it
+// again from its start or ClearOutput drops it with the rest; the failure is reported
+// once with the job's own result codes. An exception escaping a job sets the failure
+// mark: jobs are refused (not silently kept) until ClearOutput or the next enable.
+//
+// Threads: QueueOutput, ClearQueue, Retry and the lifecycle operations come from the
+// engine's callers (the application's thread, or the event thread answering an error);
+// jobs, completions and polls run on the worker thread.
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <string>
 
+#include "CappedHeap.h"
+#include "PrinterEvents.h"
+#include "SafeDeque.h"
+#include "TaskInterfaces.h"
+#include "TaskThread.h"
 #include "platform/wintypes.h"
 
 namespace Tesk::Printer {
 
 class CPrinterPort;
-class CPrinterEventObject;
 
-class CPrinterTaskThreadContext {
+// One queued output job: a private copy of its bytes in one of the worker's heaps.
+class CPrinterOutTask final : public BASE::ITaskBase {
  public:
-  enum class State { Prepared, Running, Suspended, Stopped };
+  // Copies length bytes into heap (which may throw std::bad_alloc).
+  CPrinterOutTask(LONG outputId, std::shared_ptr<CPrinterPort> port,
+                  std::shared_ptr<BASE::CappedHeap> heap, const BYTE* data, size_t length);
+  ~CPrinterOutTask() override;
+  CPrinterOutTask(const CPrinterOutTask&) = delete;
+  CPrinterOutTask& operator=(const CPrinterOutTask&) = delete;
 
-  CPrinterTaskThreadContext(std::shared_ptr<CPrinterPort> port,
-                            std::shared_ptr<CPrinterEventObject> events)
-      : port_(std::move(port)), events_(std::move(events)) {}
+  // Writes the whole block under the port lock, waiting for the lock lockAttempts more
+  // times 100 ms apart. Non-zero on success; on failure FailureCode tells why.
+  int Execute() override;
+  void Cancel() override { cancelled_ = 1; }
+  LONG GetOutputID() const override { return outputId_; }
+  int IsWriting() const override { return writing_.load(); }
+  int IsCancelled() const override { return cancelled_.load(); }
 
-  void Start() { state_ = State::Running; }
-  void Resume() { state_ = State::Running; }
-  void Suspend() { state_ = State::Suspended; }
-  void Stop() { state_ = State::Stopped; }
-  State GetState() const { return state_; }
-
-  void SetMonitoring(bool on) { monitoring_ = on; }
-  bool IsMonitoring() const { return monitoring_; }
-  void SetPollInterval(DWORD milliseconds) { pollInterval_ = milliseconds; }
-  DWORD GetPollInterval() const { return pollInterval_; }
-
-  void SetDirectSendMark() { directSend_ = true; }
-  void ClearDirectSendMark() { directSend_ = false; }
-  bool IsDirectSendMarked() const { return directSend_; }
-
-  LONG GetQueueCount() const { return 0; }
-  void ClearQueue() {}
+  void SetLockAttempts(int attempts) { lockAttempts_ = attempts; }
+  // OPOS_E_NOHARDWARE (write failed) or OPOS_E_TIMEOUT (port lock not had).
+  LONG FailureCode() const { return failureCode_; }
+  const std::wstring& FailureText() const { return failureText_; }
+  const BASE::CappedHeap* Heap() const { return heap_.get(); }
+  size_t Length() const { return length_; }
 
  private:
+  const LONG outputId_;
+  std::shared_ptr<CPrinterPort> port_;
+  std::shared_ptr<BASE::CappedHeap> heap_;
+  std::uint8_t* data_ = nullptr;
+  size_t length_ = 0;
+  std::atomic<int> cancelled_{0};
+  std::atomic<int> writing_{0};
+  int lockAttempts_ = 100;
+  LONG failureCode_ = 0;
+  std::wstring failureText_;
+};
+
+class CPrinterTaskThreadContext final : public BASE::CTaskThread {
+ public:
+  using Job = std::shared_ptr<CPrinterOutTask>;
+  static constexpr size_t kSmallHeapMaximum = 512 * 1024;
+  static constexpr size_t kLargeJobBytes = 65536;
+  static constexpr DWORD kPollIntervalMs = 200;
+  static constexpr DWORD kUsbPollIntervalMs = 2000;
+
+  CPrinterTaskThreadContext(std::shared_ptr<CPrinterPort> port,
+                            std::shared_ptr<CPrinterEventObject> events);
+  ~CPrinterTaskThreadContext() override;
+
+  // Queues a copy of the bytes as a job with the next process-wide OutputID (urgent: at
+  // the front). Returns 0 and the ID, or OPOS_E_FAILURE while the failure mark is set.
+  LONG QueueOutput(const BYTE* data, size_t length, bool urgent, LONG* outputId);
+  // Cancels the head (a write in progress finishes) and drops every queued job without
+  // events; ends a held failure and resets the failure mark.
+  void ClearQueue();
+  // Writes a held job again from its start.
+  void Retry();
+  // Starting at enable also resets the failure mark.
+  HRESULT StartForEnable();
+
+  LONG GetQueueCount() const { return static_cast<LONG>(queue_.Size()); }
+  // Nothing queued and nothing being written.
+  bool IsIdle() const { return queue_.Empty() && writing_.load() == 0; }
+  bool IsHeld() const { return held_.load(); }
+  bool HasFailed() const { return failed_.load(); }
+
+  void SetDirectSendMark() { ++directSends_; }
+  void ClearDirectSendMark() { --directSends_; }
+  bool IsDirectSendMarked() const { return directSends_.load() > 0; }
+  void SetPollInterval(DWORD milliseconds) { SetIdleWait(milliseconds); }
+  DWORD GetPollInterval() const { return IdleWait(); }
+  // The last status the engine read: a failed write reports cover open or paper out.
+  void NoteStatus(bool coverOpen, bool paperEnd) {
+    coverOpen_ = coverOpen;
+    paperEnd_ = paperEnd;
+  }
+  // How often a job retries the port lock, 100 ms apart (100: about ten seconds).
+  void SetLockAttempts(int attempts) { lockAttempts_ = attempts; }
+  const BASE::CappedHeap& SmallHeap() const { return *smallHeap_; }
+  const BASE::CappedHeap& LargeHeap() const { return *largeHeap_; }
+
+ protected:
+  bool HasWork() override { return !held_.load() && !failed_.load() && !queue_.Empty(); }
+  void RunOne() override;
+  void OnIdle() override;
+
+ private:
+  void ReportFailure(const Job& job);
+
   std::shared_ptr<CPrinterPort> port_;
   std::shared_ptr<CPrinterEventObject> events_;
-  std::atomic<State> state_{State::Prepared};
-  std::atomic<bool> monitoring_{false};
-  std::atomic<DWORD> pollInterval_{100};
-  std::atomic<bool> directSend_{false};
+  std::shared_ptr<BASE::CappedHeap> smallHeap_;
+  std::shared_ptr<BASE::CappedHeap> largeHeap_;
+  BASE::SafeDeque<Job> queue_;
+  std::atomic<int> writing_{0};
+  std::atomic<bool> held_{false};
+  std::atomic<bool> failed_{false};
+  std::atomic<int> directSends_{0};
+  std::atomic<bool> coverOpen_{false};
+  std::atomic<bool> paperEnd_{false};
+  std::atomic<int> lockAttempts_{100};
 };
 
 }  // namespace Tesk::Printer

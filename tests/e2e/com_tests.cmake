@@ -14,3 +14,10 @@ if(ZANTH_SO_COM_FULL AND TARGET zanth_sim AND EXISTS ${PROJECT_SOURCE_DIR}/platf
                  LIBS zanth_co zanth_sim zanth_platform)
   add_dependencies(com_events_test ZanthSO)
 endif()
+
+# Asynchronous output and events through the control objects.
+if(ZANTH_SO_COM_FULL AND TARGET zanth_sim AND EXISTS ${PROJECT_SOURCE_DIR}/platform/src/regfile.cpp)
+  zanth_add_test(NAME e2e_async_events SOURCES ${CMAKE_CURRENT_LIST_DIR}/async_events_test.cpp
+                 LIBS zanth_co zanth_sim zanth_platform)
+  add_dependencies(e2e_async_events ZanthSO)
+endif()

@@ -167,6 +167,32 @@ TEST(ZanthSim, PseudoTerminal) {
   EXPECT_EQ(sim.Wait(), 0);
 }
 
+TEST(ZanthSim, ModelGeometryAndFaultControls) {
+  Program sim({"--pty", "--model", "TM-T88IV", "--slow", "50000"});
+  ASSERT_TRUE(sim.Started());
+  std::string first = sim.Line();
+  ASSERT_EQ(first.rfind("listening on pty /", 0), 0u) << first;
+  int fd = ::open(first.substr(std::string("listening on pty ").size()).c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  termios tio{};
+  ::tcgetattr(fd, &tio);
+  ::cfmakeraw(&tio);
+  ::tcsetattr(fd, TCSANOW, &tio);
+  EXPECT_EQ(Exchange(fd, {0x1D, 0x49, 0x43}, 10), (Bytes{'_', 'T', 'M', '-', 'T', '8', '8', 'I', 'V', 0}));
+  ::close(fd);
+  const struct { const char* say; const char* answer; } rows[] = {
+      {"stall on\n", "ok"}, {"power off\n", "ok"}, {"status\n", ""}, {"power on\n", "ok"}, {"slow off\n", "ok"}};
+  for (auto& r : rows) {
+    SCOPED_TRACE(r.say);
+    sim.Say(r.say);
+    std::string line = sim.Line();
+    if (*r.answer) EXPECT_EQ(line, r.answer);
+    else EXPECT_NE(line.find("stalled, power off"), std::string::npos) << line;
+  }
+  sim.Say("quit\n");
+  EXPECT_EQ(sim.Wait(), 0);
+}
+
 TEST(ZanthSim, BadArgumentsAreRefused) {
   Program sim({"--width", "3"});
   ASSERT_TRUE(sim.Started());

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <string>
 
+#include "SimTestUtil.h"
 #include "sim/Transports.h"
 
 namespace zanth::sim {
@@ -39,18 +40,7 @@ Bytes ReadSome(int fd, std::size_t count) {
 
 void WriteBytes(int fd, const Bytes& b) { ASSERT_EQ(::write(fd, b.data(), b.size()), ssize_t(b.size())); }
 
-int Connect(std::uint16_t port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
+using test::Connect;
 
 struct TempDir {
   fs::path path;

@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
     return PrintReceipt(kLogicalName);
   }
 
-  zanth::sim::VirtualPrinter virtualPrinter;
+  // The printer the device entry names, with its print width, dot pitch and motion units.
+  zanth::sim::VirtualPrinter virtualPrinter(zanth::sim::PrinterConfig::ForModel("TM-T88IV"));
   zanth::sim::TcpServer server(virtualPrinter, 0);
   if (!WriteDeviceEntry(L"127.0.0.1," + std::to_wstring(server.Port()))) {
     std::fprintf(stderr, "zanth-demo: cannot write %s\n", registry.c_str());

@@ -24,6 +24,7 @@ struct Command {
   bool malformed = false;        // unknown command, or parameters out of range
   bool realtimeInData = false;   // a DLE EOT seen inside another command's data
   std::string note;              // why it is malformed, or a detail
+  Bytes symbolData;              // Qr.Print, Pdf417.Print: the stored data the symbol encodes
 
   int Arg(std::size_t i, int fallback = -1) const { return i < args.size() ? args[i] : fallback; }
   std::string ToString() const;  // "ESC ! [8]" style, for logs and failure messages
@@ -48,12 +49,17 @@ class Decoder {
   void Reset();
   std::size_t Pending() const { return buffer_.size() - start_; }
   std::size_t Consumed() const { return consumedTotal_; }
+  // FS q in the second model's layout (sizes in dots, raster rows) instead of the standard one
+  // (sizes in 8-dot units, columns).
+  void SetRasterNvImages(bool on) { rasterNvImages_ = on; }
+  bool RasterNvImages() const { return rasterNvImages_; }
 
  private:
   Bytes buffer_;
   std::size_t start_ = 0;         // first unconsumed byte in buffer_
   std::size_t consumedTotal_ = 0; // stream offset of buffer_[start_]
   std::size_t scannedTo_ = 0;     // real-time scan position inside a stalled command
+  bool rasterNvImages_ = false;
 };
 
 }  // namespace zanth::sim

@@ -29,7 +29,8 @@ struct Image {
   bool BlackBounds(int& x0, int& y0, int& x1, int& y1) const;
 };
 
-// Writes an 8-bit grey PNG (black dots 0, white 255). Returns false with a reason on failure.
-bool WritePng(const Image& image, const std::string& path, std::string* error = nullptr);
+// Writes an 8-bit grey PNG (black dots 0, white 255), with `border` white dots on every side
+// (a quiet zone for barcode readers). Returns false with a reason on failure.
+bool WritePng(const Image& image, const std::string& path, std::string* error = nullptr, int border = 0);
 
 }  // namespace zanth::sim

@@ -44,8 +44,14 @@ struct PrinterIds {
 };
 
 struct PrinterConfig {
-  int paperWidthDots = 576;         // 80 mm paper at the printer's dot pitch
-  int dpi = 180;                    // dot pitch, recorded in logs only
+  int paperWidthDots = 576;         // the print width: one image column per head dot
+  int dpi = 180;                    // head dots per inch (both directions); converts motion units
+  // Motion units after power-on, ESC @ and GS P 0 0: horizontal 1/x inch, vertical 1/y inch;
+  // 0 means one dot. Heads of 180 and 203 dpi usually move in half dots vertically (y = 2 dpi).
+  int motionUnitX = 0, motionUnitY = 0;
+  // Distance from the print line up to the cutter: a cut without feed goes through the last
+  // this many dots, which then lead the next page.
+  int cutterDistanceDots = 0;
   int fontAWidth = 12, fontAHeight = 24;
   int fontBWidth = 9, fontBHeight = 17;
   int defaultLineSpacing = 30;      // ESC 2: 1/6 inch at 180 dpi
@@ -54,7 +60,18 @@ struct PrinterConfig {
   bool drawerOpenSensorHigh = true; // drawer open reads as sensor bit 1 (DLE EOT 1 bit 2, GS r 2 bit 0)
   bool pulseOpensDrawer = true;     // ESC p / DLE DC4 1 open the drawer (a test closes it)
   std::string fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+  // Paper end and cover open stop processing: data waits in the input buffer (real-time
+  // status requests in it are still answered) and prints when paper is back or the cover shut.
+  bool stopsWhenOffline = false;
+  std::size_t inputBufferBytes = 4096;  // what the printer takes in while stopped before refusing more
+  int receiveBufferBytes = 0;           // SO_RCVBUF of each TCP connection (0 = the system's)
   PrinterIds ids;
+
+  // The geometry of a configured model group: "TM-T88IV" 512 dots at 0.141 mm (180 dpi), the
+  // 80 mm names (and "K15SMB") 576 dots at 0.125 mm (203 dpi), the 58 mm names 384 dots; all
+  // but the 58 mm group with half-dot vertical units, each with its print-line-to-cutter
+  // distance. Any other name gives the defaults above, with the model id text set.
+  static PrinterConfig ForModel(std::string_view modelName);
 };
 
 // Conditions a test or the command line can set at any time.
@@ -109,8 +126,27 @@ class VirtualPrinter {
   void SetSilent(bool on);
   void SetIds(const PrinterIds& ids);
   // Text form used by the command line: "cover open|closed", "paper end|ok|near-end",
-  // "drawer open|closed", "offline", "online", "silent on|off". False with a reason otherwise.
+  // "drawer open|closed", "offline", "online", "silent on|off", "stall on|off",
+  // "slow BYTES_PER_SECOND|off", "power off|on". False with a reason otherwise.
   bool ApplyStateCommand(std::string_view line, std::string* error = nullptr);
+  // --- printer behaviours faults come from (read by the transports) ---
+  // Stalled: the printer takes no bytes at all, so the sender's buffers fill.
+  void SetStalled(bool on);
+  bool Stalled() const;
+  // Drains at most this many bytes a second (0 = as fast as they come), like a printing head.
+  void SetDrainRate(std::size_t bytesPerSecond);
+  std::size_t DrainRate() const;
+  // Power: off drops the connection and refuses new ones; on again starts as after ESC @ with
+  // automatic status back off and the downloaded image gone (NV images stay).
+  void SetPower(bool on);
+  bool Powered() const;
+  int PowerCycles() const;  // completed off-to-on transitions
+  // True while paper end or cover open holds data back (stopsWhenOffline).
+  bool Stopped() const;
+  std::size_t BytesWaiting() const;  // held in the input buffer while stopped
+  // How many bytes a transport may read now; when 0, *retry says when to ask again.
+  std::size_t InputAllowance(std::chrono::milliseconds* retry);
+
   // Automatic status back mask last set with GS a (0 = off).
   int AsbMask() const;
   // The 4-byte block the printer would send now, and the single-byte answers.
@@ -125,6 +161,9 @@ class VirtualPrinter {
   // page prints end a line that has text on it. For e2e assertions on what was printed.
   std::string PrintedText() const;
   std::size_t BytesReceived() const;
+  // The data of the last GS ( k PDF417 / QR store (zbar cannot read PDF417 back).
+  Bytes StoredPdf417Data() const;
+  Bytes StoredQrData() const;
   int CutCount() const;
   int PulseCount() const;
   int BeepCount() const;

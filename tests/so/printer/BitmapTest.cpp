@@ -205,6 +205,30 @@ TEST_F(Bitmaps, RunLengthBmpIsRead) {
   EXPECT_EQ(r.raster[1], 0xF0);  // bottom row: four black
 }
 
+TEST_F(Bitmaps, OneBitBmpAndColumnStripesOfTheExportedReader) {
+  // 16 x 2, 1 bit a pixel, palette 0 white and 1 black; rows padded to 4 bytes, bottom up.
+  std::vector<BYTE> bmp = zanth::test::BmpHeaders(16, 2, 1, 0, 8, 2);
+  zanth::test::PutLe(bmp, 0x00FFFFFF, 4);
+  zanth::test::PutLe(bmp, 0x00000000, 4);
+  bmp.insert(bmp.end(), {0x0F, 0xF0, 0, 0, 0xAA, 0x55, 0, 0});
+  ASSERT_TRUE(zanth::test::WriteBytes(dir.File("mono.bmp"), bmp));
+  PrinterBuffer out(8, 8);
+  LONG result = -1;
+  engine.ReadBitmap(File("mono.bmp"), out, &result);
+  ASSERT_EQ(result, 0);
+  // ESC * 33 (24-dot), 16 columns; 3 bytes a column, top row in bit 7; then LF.
+  Bytes expected = {0x1B, 0x2A, 0x21, 16, 0};
+  for (int x = 0; x < 16; ++x) {
+    const bool top = (x < 8 ? 0xAA >> (7 - x) : 0x55 >> (15 - x)) & 1;
+    const bool bottom = (x < 8 ? 0x0F >> (7 - x) : 0xF0 >> (15 - x)) & 1;
+    expected.insert(expected.end(), {BYTE((top ? 0x80 : 0) | (bottom ? 0x40 : 0)), 0, 0});
+  }
+  expected.push_back(0x0A);
+  EXPECT_EQ(Bytes(out.Data(), out.Data() + out.Size()), expected);
+  engine.ReadBitmap(File("missing.bmp"), out, &result);
+  EXPECT_EQ(result, OPOS_E_NOEXIST);
+}
+
 struct RefusedBitmap {
   const char* name;
   std::string file;  // "" = the 16 x 16 test image
@@ -220,6 +244,10 @@ TEST_F(Bitmaps, BadFilesAndArgumentsAreRefusedAndSendNothing) {
   // A JPEG cut off after its first segments.
   zanth::test::WriteBytes(dir.File("cut.jpg"), Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0,
                                                      1, 1, 0, 0, 1, 0, 1, 0, 0, 0xFF, 0xC0, 0x00, 0x11});
+  // A JPEG whose Huffman table claims 16 x 255 codes where 256 is the most there can be.
+  Bytes huffman = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x13, 0x00};
+  huffman.insert(huffman.end(), 16, 0xFF);
+  zanth::test::WriteBytes(dir.File("huffman.jpg"), huffman);
   // Headers of a 20000 x 20000 24-bit BMP without its 1.2 GB of pixels.
   zanth::test::WriteBytes(dir.File("huge.bmp"), zanth::test::BmpHeaders(20000, 20000, 24, 0, 0, 0));
   const RefusedBitmap cases[] = {
@@ -227,6 +255,7 @@ TEST_F(Bitmaps, BadFilesAndArgumentsAreRefusedAndSendNothing) {
       {"directory", "folder.bmp", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_NOEXIST, 0},
       {"text named png", "text.png", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"truncated jpeg", "cut.jpg", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
+      {"jpeg Huffman table too long", "huffman.jpg", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"20000 x 20000", "huge.bmp", 200, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"width beyond the line", "", 600, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"negative width", "", -5, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <stdexcept>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -51,6 +54,14 @@ class FakePort : public Tesk::IO::IPort {
   void SetMaxPerRead(LONG bytes) { maxPerRead_ = bytes; }
   void SetOpenFails(bool fails) { openFails_ = fails; }
   void SetWriteFails(bool fails) { writeFails_ = fails; }
+  void SetWriteThrows(bool throws) { writeThrows_ = throws; }
+  // While held, a write waits (a printer that stopped taking bytes) until released.
+  void HoldWrites(bool held) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    writesHeld_ = held;
+    writesReleased_.notify_all();
+  }
+  int WritesWaiting() const { return writesWaiting_.load(); }
   void SetAlternateDevice(LONG alternate) { alternate_ = alternate; }
   Bytes Written() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -88,9 +99,13 @@ class FakePort : public Tesk::IO::IPort {
     open_ = 0;
   }
   bool Write(const BYTE* data, LONG offset, LONG length) override {
+    if (writeThrows_) throw std::runtime_error("port failure");
     if (!open_ || length <= 0 || writeFails_) return false;
     Bytes block(data + offset, data + offset + length);
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++writesWaiting_;
+    writesReleased_.wait(lock, [&] { return !writesHeld_.load(); });
+    --writesWaiting_;
     written_.insert(written_.end(), block.begin(), block.end());
     blocks_.push_back(block);
     if (responder_) {
@@ -149,11 +164,15 @@ class FakePort : public Tesk::IO::IPort {
   std::deque<BYTE> pending_;
   Bytes written_;
   std::vector<Bytes> blocks_;
-  LONG open_ = 0;
+  std::atomic<LONG> open_{0};
   LONG alternate_ = 0;
   LONG maxPerRead_ = 0x7FFFFFFF;
   bool openFails_ = false;
-  bool writeFails_ = false;
+  std::atomic<bool> writeFails_{false};
+  std::atomic<bool> writeThrows_{false};
+  std::atomic<bool> writesHeld_{false};
+  std::condition_variable writesReleased_;
+  std::atomic<int> writesWaiting_{0};
   int openCount_ = 0;
   int closeCount_ = 0;
 };

@@ -2,7 +2,12 @@
 // status tests that must not depend on a model's table.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "CmdHelperBase.h"
 #include "FakePort.h"
@@ -35,13 +40,46 @@ class TestEngine : public Tesk::Printer::CPrinterBase {
   int bidiAnswer_ = 1;
 };
 
-// Records the events the engine raises.
+// Records the events the engine raises. The worker reports on its own thread: a test
+// reads the lists only after it waited for them (WaitFor) or stopped the worker.
 class RecordingEvents : public Tesk::Printer::IPrinterEventHandle {
  public:
-  void OnErrorEvent(const wchar_t* text) override { errors.emplace_back(text ? text : L""); }
-  void OnOutputComplete(LONG id) override { outputs.push_back(id); }
-  void OnStatusUpdate(LONG status) override { statuses.push_back(status); }
-  LONG OnPollState() override { return 0; }
+  struct OutputError {
+    LONG resultCode, resultCodeExtended;
+  };
+  void OnErrorEvent(const wchar_t* text) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    errors.emplace_back(text ? text : L"");
+  }
+  void OnOutputComplete(LONG id) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    outputs.push_back(id);
+    changed.notify_all();
+  }
+  void OnStatusUpdate(LONG status) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    statuses.push_back(status);
+  }
+  LONG OnPollState() override {
+    ++polls;
+    return 0;
+  }
+  void OnOutputError(LONG resultCode, LONG resultCodeExtended, const wchar_t*) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    outputErrors.push_back({resultCode, resultCodeExtended});
+    changed.notify_all();
+  }
+  // Waits (10 s at most) until pred() holds, pred called under the lock.
+  template <class Pred>
+  bool WaitFor(Pred pred) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(10), pred);
+  }
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<int> polls{0};
+  std::vector<OutputError> outputErrors;
 
   std::vector<std::wstring> errors;
   std::vector<LONG> outputs;
