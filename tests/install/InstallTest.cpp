@@ -26,8 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBuild = std::getenv("ZANTH_BUILD_DIR") ? std::getenv("ZANTH_BUILD_DIR") : ".";
-const std::string kSource = std::getenv("ZANTH_SOURCE_DIR") ? std::getenv("ZANTH_SOURCE_DIR") : ".";
+const std::string kBuild = ZANTH_TEST_BUILD_DIR;
+const std::string kSource = ZANTH_TEST_SOURCE_DIR;
 constexpr char kClassKey[] = "SOFTWARE\\Classes\\CLSID\\{36D4C79D-819F-40E4-A1A2-A7BB9B9D78A2}\\InprocServer32";
 
 struct ProgramRun {
