@@ -12,6 +12,7 @@
 #include "CashDrawer.h"
 #include "Commands.h"
 #include "DeviceLookup.h"
+#include "Json.h"
 #include "OposConstants.h"
 #include "POSPrinter.h"
 #include "PrintData.h"
@@ -102,21 +103,6 @@ const char* StateName(LONG state) {
     case OPOS_S_ERROR: return "error";
     default: return "unknown";
   }
-}
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') out += '\\', out += c;
-    else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 // The state of the drawer hanging on a printer, through its own control object.

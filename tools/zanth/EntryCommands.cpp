@@ -6,6 +6,7 @@
 
 #include "Commands.h"
 #include "DeviceLookup.h"
+#include "Json.h"
 #include "OposConstants.h"
 #include "ResultText.h"
 #include "platform/wtext.h"
@@ -21,14 +22,7 @@ namespace {
 using platform::FromUtf8;
 using platform::ToUtf8;
 
-std::string JsonText(const std::wstring& text) {
-  std::string out = "\"";
-  for (const char c : ToUtf8(text)) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (static_cast<unsigned char>(c) >= 0x20) out += c;
-  }
-  return out + "\"";
-}
+std::string JsonText(const std::wstring& text) { return JsonString(ToUtf8(text)); }
 
 std::string JsonList(const std::vector<std::wstring>& items) {
   std::string out = "[";
