@@ -34,12 +34,7 @@ foreach(program zanth zanth-sim zanth-reg zanth-demo)
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
-# The setup tool reads "Language.ini" from its own folder.
-if(TARGET CorlinOPOSPrintSetting)
-  install(TARGETS CorlinOPOSPrintSetting RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  file(GLOB_RECURSE zanth_language_files ${PROJECT_SOURCE_DIR}/setup/Language.ini)
-  install(FILES ${zanth_language_files} DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+# The setup tool and its "Language.ini" are installed by setup/gui.
 
 install(FILES ${PROJECT_SOURCE_DIR}/udev/60-zanth-receipt-printers.rules
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/udev/rules.d)

@@ -41,20 +41,28 @@ void DeviceTester::Shut(co::ControlObject& device) {
   device.Close();
 }
 
-bool DeviceTester::OpenPrinter(const std::wstring& deviceName) {
-  if (printer_.Open(deviceName) != 0) {
-    Show(L"PosPrinter Failed Open: " + OpenResultText(printer_.OpenResult()) + L"!");
-    Shut(printer_);
+bool DeviceTester::OpenDevice(co::ControlObject& device, const std::wstring& deviceName,
+                              const wchar_t* openFailed, const wchar_t* claimFailed,
+                              const std::function<LONG()>& afterEnable) {
+  if (device.Open(deviceName) != 0) {
+    Show(openFailed + OpenResultText(device.OpenResult()) + L"!");
+    Shut(device);
     return false;
   }
-  if (printer_.ClaimDevice(kClaimTimeout) == 0) {
-    printer_.SetDeviceEnabled(true);
-    if (printer_.ResultCode() == 0) return printerOpen_ = true;
+  if (device.ClaimDevice(kClaimTimeout) == 0) {
+    device.SetDeviceEnabled(true);
+    if (device.ResultCode() == 0 && (!afterEnable || afterEnable() == 0)) return true;
   }
-  Show(L"Fails to get the exclusive right for the device.");
+  Show(claimFailed);
   // A device left open here would fail every later test at Open.
-  Shut(printer_);
+  Shut(device);
   return false;
+}
+
+bool DeviceTester::OpenPrinter(const std::wstring& deviceName) {
+  printerOpen_ = OpenDevice(printer_, deviceName, L"PosPrinter Failed Open: ",
+                            L"Fails to get the exclusive right for the device.", {});
+  return printerOpen_;
 }
 
 void DeviceTester::ClosePrinter() {
@@ -63,18 +71,10 @@ void DeviceTester::ClosePrinter() {
 }
 
 bool DeviceTester::OpenDrawer(const std::wstring& deviceName) {
-  if (drawer_.Open(deviceName) != 0) {
-    Show(L"Cashdrawer failed to open: " + OpenResultText(drawer_.OpenResult()) + L"!");
-    Shut(drawer_);
-    return false;
-  }
-  if (drawer_.ClaimDevice(kClaimTimeout) == 0) {
-    drawer_.SetDeviceEnabled(true);
-    if (drawer_.ResultCode() == 0 && drawer_.OpenDrawer() == 0) return drawerOpen_ = true;
-  }
-  Show(L"Cashdrawer failed to get the exclusive right for the device.");
-  Shut(drawer_);
-  return false;
+  drawerOpen_ = OpenDevice(drawer_, deviceName, L"Cashdrawer failed to open: ",
+                           L"Cashdrawer failed to get the exclusive right for the device.",
+                           [this] { return drawer_.OpenDrawer(); });
+  return drawerOpen_;
 }
 
 void DeviceTester::CloseDrawer() {

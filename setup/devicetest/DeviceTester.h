@@ -6,6 +6,7 @@
 // interactive health check asks its own questions through MessageBoxW on this thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ class DeviceTester {
   void ClosePrinter();
   bool OpenDrawer(const std::wstring& deviceName);
   void CloseDrawer();
+  // Open, claim, enable and afterEnable (when given, 0 for success); on any failure shows its
+  // text and leaves the device closed.
+  bool OpenDevice(co::ControlObject& device, const std::wstring& deviceName, const wchar_t* openFailed,
+                  const wchar_t* claimFailed, const std::function<LONG()>& afterEnable);
   // Leaves a control object closed whatever state a failed open left it in.
   static void Shut(co::ControlObject& device);
 

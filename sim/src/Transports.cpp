@@ -77,9 +77,10 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
-// A non-blocking listening socket on 127.0.0.1:port; -1 with errno and `what` on failure.
-int OpenListener(const std::string& address, std::uint16_t port, int receiveBuffer, std::uint16_t* bound,
-                 std::string* what) {
+// A non-blocking listening socket on address:port (a loopback address); -1 with errno and
+// `what` on failure.
+int OpenListener(const std::string& address, std::uint16_t port, int receiveBuffer,
+                 std::uint16_t* bound, std::string* what) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     *what = "socket";
@@ -103,8 +104,7 @@ int OpenListener(const std::string& address, std::uint16_t port, int receiveBuff
     errno = EINVAL;
     return fail("bad address " + address);
   }
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
-    return fail("bind " + address + ":" + std::to_string(port));
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) return fail("bind " + address + ":" + std::to_string(port));
   if (::listen(fd, 8) < 0) return fail("listen");
   socklen_t len = sizeof addr;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -131,7 +131,7 @@ TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port)
 TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port, const std::string& address)
     : printer_(printer), address_(address) {
   std::string what;
-  listenFd_ = OpenListener(address, port, printer_.Config().receiveBufferBytes, &port_, &what);
+  listenFd_ = OpenListener(address_, port, printer_.Config().receiveBufferBytes, &port_, &what);
   if (listenFd_ < 0) Fail(what);
   waker_ = std::make_shared<Waker>();
   printer_.SetReplyNotifier([w = waker_] { w->Wake(); });

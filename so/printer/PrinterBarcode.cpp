@@ -164,7 +164,6 @@ LONG CPrinterBase::Pdf417Sizing(const PrinterBuffer& data, LONG height, LONG wid
   const LONG usedColumns = std::max((symbol.s->width - 69) / 17, 1);
   const LONG cells = static_cast<LONG>(symbol.s->rows) * usedColumns;
   const LONG W = width - 14, H = height - 14;
-  n = std::max<LONG>(n, 1);
   LONG g = 0, k = 0;
   // False when a module or row would be empty (the division that follows would fault).
   auto recompute = [&]() {
@@ -176,7 +175,9 @@ LONG CPrinterBase::Pdf417Sizing(const PrinterBuffer& data, LONG height, LONG wid
     k = H / rows / g;
     return true;
   };
+  // n >= -4 here (w >= 0), so 17n + 69 >= 1.
   g = std::max<LONG>(W / (17 * n + 69), 1);
+  n = std::max<LONG>(n, 1);
   const LONG rows = CeilDiv(cells, n);
   if (rows <= 0) return kFail;
   k = H / rows / g;
@@ -259,8 +260,9 @@ LONG CPrinterBase::FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG s
     if (width > 6) {
       module = cmd.FitBarcodeWidth(symbology, MapNumber2DOT_H(width), data.Data(), data.Size(), &total);
     } else {
-      module = static_cast<int>(width);
-      cmd.FitBarcodeWidth(symbology, width, data.Data(), data.Size(), &total);
+      // Width 0 names no module width; GS w 0 would be ignored and leave the last one.
+      module = width < 1 ? 2 : static_cast<int>(width);
+      cmd.FitBarcodeWidth(symbology, module, data.Data(), data.Size(), &total);
     }
     if (rotateRight90_ || rotateLeft90_) total = H2V(total);
     // GS h takes one byte: a taller bar is drawn at the tallest, not at height mod 256.

@@ -118,6 +118,7 @@ void CPrinterBase::SetProperty_Open() {
     lastStatus_ = tagPrinterStatus{};
     lastStatus_.paperEnd = 1;
     lastStatus_.nearEnd = 1;
+    paperStateRead_ = 0;
   }
 
   binaryConversion_ = 0;

@@ -115,6 +115,9 @@ class CPrinterBase {
   void RaiseStateUpdateEvent(LONG status);
   // A copy taken under the status lock: the worker's poll writes the status meanwhile.
   tagPrinterStatus GetLastStatus() const;
+  // For a printer client that joins an enabled engine: reads the status (with its
+  // initial report) unless a read has already found out about the paper.
+  void ReadStatusIfPaperUnread();
 
   // --- Output -------------------------------------------------------------------
   LONG Send(PrinterBuffer& buffer, bool urgent);
@@ -285,12 +288,21 @@ class CPrinterBase {
   // Property helpers (PrinterProperties.cpp).
   LONG SetRecLineChars(LONG chars);
   bool IsInCharacterSetList(LONG characterSet) const;
+  struct CodePagePair {
+    UINT conversion;  // the code page text is converted with
+    LONG table;       // the code page whose table SelectCodePage switches to
+  };
+  CodePagePair PrintCodePages(LONG characterSet) const;
+  UINT PrintableAnsiCodePage() const;
   void RewritePageAreaTexts();
   // Reads "x,y,width,height"; false when the text has fewer than three commas.
   bool GetValueInPageModeAreaString(const std::wstring& text, LONG& x, LONG& y, LONG& width,
                                     LONG& height) const;
   LONG Capability(LONG index) const;
   void SetCapability(LONG index, LONG value);
+  void ForgetPaperAndCover();
+  // GetPrinterState's body; byAsb chooses the automatic status back reader.
+  LONG ReadPrinterState(bool initialReport, bool byAsb);
   // One status request and its 1-byte answer (the last byte that arrived).
   int ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte);
   // Takes the port lock: one try, then up to 100 more 100 ms apart.
@@ -341,6 +353,7 @@ class CPrinterBase {
   };
   StatusMutex statusMutex_;
   tagPrinterStatus lastStatus_;
+  int paperStateRead_ = 0;  // a status read since the open told the paper state
   LONG lastOutputId_ = 0;
   std::array<BYTE, 256> replyBuffer_{};
   PrinterBuffer statusCommandBuffer_{32, 32};

@@ -133,14 +133,48 @@ void CPrinterBase::ClearUnReadDataInPrinter() {
   }
 }
 
+// A printer that cannot answer, or did not, has an unknown status, which refuses
+// nothing: the paper out assumed from the open lasts only until this first attempt.
+void CPrinterBase::ForgetPaperAndCover() {
+  std::lock_guard<std::mutex> lock(statusMutex_.mutex);
+  lastStatus_.coverOpen = 0;
+  lastStatus_.paperEnd = 0;
+  lastStatus_.nearEnd = 0;
+}
+
+void CPrinterBase::ReadStatusIfPaperUnread() {
+  if (!enabled_ || paperStateRead_ || !(clientMode_ & 1)) return;
+  if (!asbInUse_) {
+    GetPrinterState(true);
+  } else if (isCom_) {
+    // On a serial line the answer is the block the printer sends when ASB is switched
+    // on again; a query's reply could mix with blocks there.
+    commandBuffer_.Clear();
+    cmdHelper_->SetAutoStatusBack(commandBuffer_, 0xFF);
+    DirectSend(commandBuffer_, false, 7);
+    GetPrinterState(true);
+  } else {
+    // A block comes only when something changes: ask instead, as enabling does, without
+    // touching the flag the worker's polls read meanwhile.
+    ReadPrinterState(true, false);
+  }
+}
+
 LONG CPrinterBase::GetPrinterState(bool initialReport) {
-  if (!cmdHelper_ || !printerPort_ || !bidirectional_) return -1;
+  return ReadPrinterState(initialReport, asbInUse_ != 0);
+}
+
+LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
+  if (!cmdHelper_ || !printerPort_ || !bidirectional_) {
+    if (initialReport) ForgetPaperAndCover();
+    return -1;
+  }
   tagPrinterStatus status = GetLastStatus();
   const bool drawerOnly = (clientMode_ & 2) && !(clientMode_ & 1);
 
   bool ok = false;
   for (int attempt = 0; attempt < (initialReport ? 6 : 1) && !ok; ++attempt) {
-    if (asbInUse_) {
+    if (byAsb) {
       ok = GetPrinterStateByASB(&status) != 0;
     } else if (drawerOnly) {
       ClearUnReadDataInPrinter();
@@ -157,8 +191,20 @@ LONG CPrinterBase::GetPrinterState(bool initialReport) {
       status.drawerOpen = drawerOpenLevel_ ? (status.drawer ? 1 : 0) : (status.drawer ? 0 : 1);
     }
   }
-  if (!ok) return 0;
+  if (!ok) {
+    if (initialReport) ForgetPaperAndCover();
+    return 0;
+  }
+  // The drawer-only read asks nothing about paper; a printer client joining later
+  // reads it then.
+  const bool paperRead = byAsb || !drawerOnly;
+  if (paperRead) paperStateRead_ = 1;
 
+  if (initialReport && !paperRead) {
+    status.paperEnd = 0;
+    status.nearEnd = 0;
+    status.coverOpen = 0;
+  }
   // The status is updated under its lock; the events go out after it is released.
   std::array<LONG, 8> raised{};
   size_t raisedCount = 0;

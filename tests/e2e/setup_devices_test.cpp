@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <memory>
-#include <random>
 #include <system_error>
 
 #include "CashDrawer.h"
@@ -18,6 +17,7 @@
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
+#include "support/LoopbackPrinter.h"
 
 namespace zanth::test {
 namespace {
@@ -30,15 +30,7 @@ class SetupDevices : public testing::Test {
     ASSERT_TRUE(Library().Loaded()) << dlerror();
     ASSERT_EQ(Library().registerServer(), S_OK);
     // The editor always writes port 9100: listen there on a loopback address of our own.
-    std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 20 && !server_; ++attempt) {
-      address_ = "127." + std::to_string(random() % 250 + 1) + "." + std::to_string(random() % 250 + 1) +
-                 "." + std::to_string(random() % 250 + 1);
-      try {
-        server_ = std::make_unique<sim::TcpServer>(device_, 9100, address_);
-      } catch (const std::system_error&) {
-      }
-    }
+    server_ = ListenOnOwnLoopback(device_, address_);
     ASSERT_TRUE(server_) << "no loopback address free for port 9100";
     printer_ = setup::NewPrinterEntry(L"ZQ-1A");
     printer_.portType = L"TCP/IP";

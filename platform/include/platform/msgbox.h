@@ -29,6 +29,8 @@ constexpr UINT MB_ICONMASK = 0x000000F0;
 constexpr UINT MB_DEFBUTTON2 = 0x00000100;
 constexpr UINT MB_DEFBUTTON3 = 0x00000200;
 constexpr UINT MB_DEFMASK = 0x00000F00;
+// The box stays above other windows.
+constexpr UINT MB_TOPMOST = 0x00040000;
 
 // Answers.
 constexpr int IDOK = 1;

@@ -47,10 +47,10 @@ class TcpServer {
  private:
   void Run();
   VirtualPrinter& printer_;
+  std::string address_;
   int listenFd_ = -1;
   std::shared_ptr<Waker> waker_;
   std::uint16_t port_ = 0;
-  std::string address_;  // the listening address, kept for listening again after a power cycle
   std::atomic<bool> stop_{false};
   std::atomic<bool> drop_{false};
   std::atomic<bool> connected_{false};

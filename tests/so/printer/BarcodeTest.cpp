@@ -111,6 +111,8 @@ TEST_F(Barcodes, OneDimensionalCommandsByteForByte) {
       {"EAN13 width 150", L"490123456789", PTR_BCS_EAN13, 100, 150, PTR_BC_TEXT_ABOVE,
        Cat({{0x1D, 0x77, 2, 0x1D, 0x68, 100, 0x1D, 0x48, 1, 0x1D, 0x66, 0, 0x1D, 0x6B, 0x43, 12},
             B("490123456789")})},
+      {"width 0 takes module 2", L"ABC", PTR_BCS_Code39, 80, 0, PTR_BC_TEXT_NONE,
+       Cat({{0x1D, 0x77, 2, 0x1D, 0x68, 80, 0x1D, 0x48, 0, 0x1D, 0x66, 0, 0x1D, 0x6B, 0x45, 3}, B("ABC")})},
       // A bar taller than GS h can say is drawn at 255, not at 300 mod 256.
       {"height 300", L"12345678", PTR_BCS_Code128, 300, 2, PTR_BC_TEXT_NONE,
        Cat({{0x1D, 0x77, 2, 0x1D, 0x68, 255, 0x1D, 0x48, 0, 0x1D, 0x66, 0, 0x1D, 0x6B, 0x49, 6},

@@ -85,7 +85,11 @@ const SetCase kSetCases[] = {
     {"BinaryConversion", 11, 2, 0, -1, -1, {{11, 2}}},
     {"AsyncModeNormalisedToOne", 8001, 7, 0, -1, -1, {{8001, 1}}},
     {"CharacterSetListed", 8002, 1252, 0, -1, -1, {{8002, 1252}}},
-    {"CharacterSetListedUnicode", 8002, 997, 0, -1, -1, {{8002, 997}}},
+    // Listed but not convertible: refused at once instead of printing nothing later.
+    {"CharacterSetListedUnicodeRefused", 8002, 997, 106, 106, 0, {}},
+    {"CharacterSetListedUserTableRefused", 8002, 255, 106, 106, 0, {}},
+    {"CharacterSetListedAscii", 8002, 998, 0, -1, -1, {{8002, 998}}},
+    {"CharacterSetListedAnsi", 8002, 999, 0, -1, -1, {{8002, 999}}},
     {"CharacterSetNotListed", 8002, 1251, 106, 106, 0, {}},
     {"CharacterSetZero", 8002, 0, 106, 106, 0, {}},
     {"FlagWhenIdleAccepted", 8005, 1, 0, -1, -1, {}},
