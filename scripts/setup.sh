@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   zbar-tools fonts-dejavu-core
   qt6-base-dev
+  libcli11-dev dpkg-dev
 )
 
 missing=()
