@@ -107,16 +107,19 @@ TEST_F(SetupDevices, DrawerTestRunsTwiceWithTheSuccessText) {
   EXPECT_EQ(device_.PulseCount(), 3);
 }
 
-// A drawer that opens but cannot be kicked (the printer's cover is open) must not stay open:
-// the next test would fail at Open with "Control Object already open".
+// A drawer that opens but cannot be kicked (its entry selects no connector pin, which the
+// service object refuses) must not stay open: the next test would fail at Open with
+// "Control Object already open".
 TEST_F(SetupDevices, FailureAfterOpenClosesForTheNextTest) {
   setup::DeviceTester tester(L"Setup");
-  device_.SetCoverOpen(true);
+  const std::wstring key = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer\\" + drawer_.drawerName;
+  const std::wstring pin = setup::ReadString(key, L"DrawerPin");
+  ASSERT_TRUE(TempRegistry::SetString(key, L"DrawerPin", L"0"));
   EXPECT_EQ(tester.TestDrawer(drawer_.drawerName),
             (std::vector<std::wstring>{L"Cashdrawer failed to get the exclusive right for the device.",
                                        L"Cann't print anything due to printer fail!"}));
   EXPECT_FALSE(tester.DrawerOpen());
-  device_.SetCoverOpen(false);
+  ASSERT_TRUE(TempRegistry::SetString(key, L"DrawerPin", pin));
   const std::vector<std::wstring> shown = tester.TestDrawer(drawer_.drawerName);
   ASSERT_FALSE(shown.empty());
   EXPECT_EQ(shown[0].find(L"failed to open"), std::wstring::npos) << platform::ToUtf8(shown[0]);

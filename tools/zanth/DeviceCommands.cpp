@@ -122,14 +122,15 @@ DrawerReading ReadDrawerOf(const std::wstring& printerDevice) {
     reading.note = "the drawer does not open: " + OpenResultSentence(drawer.OpenResult());
     return reading;
   }
-  drawer.ClaimDevice(kClaimTimeoutMs);
-  drawer.SetDeviceEnabled(true);
+  const LONG claimed = drawer.ClaimDevice(kClaimTimeoutMs);
+  if (claimed == OPOS_SUCCESS) drawer.SetDeviceEnabled(true);
   if (!drawer.CapStatus()) {
     reading.note = "the drawer entry says it cannot report its state";
+  } else if (!drawer.DeviceEnabled()) {
+    // A property read sets no result code: the state is known only on an enabled drawer.
+    reading.note = DescribeResult(drawer.ResultCode(), drawer.ResultCodeExtended());
   } else {
-    const LONG opened = drawer.DrawerOpened();
-    if (drawer.ResultCode() == OPOS_SUCCESS) reading.state = opened ? "open" : "closed";
-    else reading.note = DescribeResult(drawer.ResultCode(), drawer.ResultCodeExtended());
+    reading.state = drawer.DrawerOpened() ? "open" : "closed";
   }
   Shutdown(drawer);
   return reading;
