@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "DeviceOpen.h"
 #include "DispatchTable.h"
+#include "ModelFactory.h"
 #include "Module.h"
 #include "OposConstants.h"
 #include "SoIdentifiers.h"
+#include "platform/msgbox.h"
 #include "platform/wtext.h"
 
 using Tesk::Printer::CPrinterBase;
@@ -219,6 +220,12 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
   resultCode_ = *pRC;
   // OPOS_E_EXTENDED is only useful with its reason (cover open, paper out, ...).
   resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
+  // A write the port could not complete: what the port says went wrong is the error
+  // text the application reads.
+  if (*pRC == OPOS_E_NOHARDWARE) {
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    errorString_ = std::wstring(engine->ErrorInformation()).substr(0, kErrorStringChars);
+  }
   if (threw || returned != 0 || (isSetLogo && *pRC != 0)) {
     // Events go out through the owner's event thread; ErrorString is the caller's too.
     (owner_ ? owner_ : this)
@@ -868,7 +875,13 @@ HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
           target->resultCodeExtended_ = 300;
           *value = target->lastDrawerState_;
           const std::optional<SoClient> client = CallerClient(target);
-          if (!client || !client->statusCapability) target->lastDrawerState_ = 0;
+          if (!client || !client->statusCapability) {
+            target->lastDrawerState_ = 0;
+          } else {
+            target->SetUpDrawerFor(this);
+            *value = target->engine_->GetDrawerOpenState(1, nullptr);
+            target->lastDrawerState_ = *value;
+          }
         }
       }
       break;
@@ -901,6 +914,15 @@ HRESULT CTeskOposPrinterSO::GetPropertyString(LONG index, BSTR* value) {
     text = drawerHealthText_;
   } else if (!HasEngineOrOwner()) {
     text = L"[Error]";
+  } else if (index == PIDX_CheckHealthText) {
+    // The printer's text lives in the engine, whatever role its owner has.
+    CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+    if (!target->engine_) {
+      text = L"[Error]";
+    } else {
+      target->engine_->GetPropertyString(index, value);
+      return S_OK;
+    }
   } else if (index == PIDXPtr_ErrorString) {
     std::lock_guard<std::mutex> lock(errorStringMutex_);
     text = errorString_;
@@ -953,36 +975,43 @@ HRESULT CTeskOposPrinterSO::ClearOutput(LONG* pRC) {
 HRESULT CTeskOposPrinterSO::CheckHealth(LONG level, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
   if (!StateCheck(pRC)) return S_OK;
+  // The calling instance's role decides: a printer attached to a drawer's engine runs
+  // the printer's check on that engine.
   CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  CPrinterBase* engine = target->engine_.get();
+  if (!engine) {
+    Fail(OPOS_E_FAILURE, pRC);
+    return S_OK;
+  }
   try {
     if (IsPrinterRole()) {
-      if (CPrinterBase* engine = Engine()) engine->CheckHealth(level, pRC);
-      resultCode_ = *pRC;
+      engine->CheckHealth(level, pRC);
+      // The internal level leaves the result as it came.
+      if (level != OPOS_CH_INTERNAL) {
+        resultCode_ = *pRC;
+        resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
+      }
       return S_OK;
     }
-    CPrinterBase* engine = target->engine_.get();
-    const bool busy = engine && engine->IsBusy();
     switch (level) {
       case OPOS_CH_INTERNAL:
         drawerHealthText_ = L"Internal HealthCheck: Successful.";
         break;
       case OPOS_CH_EXTERNAL:
-        if (busy) {
-          Fail(OPOS_E_BUSY, pRC);
-          return S_OK;
-        }
-        drawerHealthText_ = L"External HealthCheck: Success!";
-        break;
       case OPOS_CH_INTERACTIVE:
-        if (busy) {
+        if (!engine->IsIdle()) {
           Fail(OPOS_E_BUSY, pRC);
           return S_OK;
         }
-        // No dialog in a library without a user interface: the text goes to the error
-        // stream and the check answers OK at once, so a service never hangs on it.
-        std::fputs("Opos: OPOS CashDrawer Check Health:INTERACTIVE!\n"
-                   "Please click the 'OK' button to continue...\n",
-                   stderr);
+        if (level == OPOS_CH_EXTERNAL) {
+          drawerHealthText_ = L"External HealthCheck: Success!";
+          break;
+        }
+        // No control window exists here; the process's handler shows the box.
+        MessageBoxW(nullptr,
+                    L"OPOS CashDrawer Check Health:INTERACTIVE!\nPlease click the 'OK' button "
+                    L"to continue...",
+                    L"Opos", MB_OK);
         drawerHealthText_ = L"INTERACTIVE HealthCheck: Success!";
         break;
       default:

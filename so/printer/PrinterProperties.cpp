@@ -115,7 +115,7 @@ LONG CPrinterBase::SetPropertyNumber(LONG index, LONG value, LONG* result) {
     case PIDX_BinaryConversion: binaryConversion_ = value; break;
     case PIDXPtr_AsyncMode:
       // The packet-framed printer always prints synchronously.
-      if (modelName_ != L"K15") asyncMode_ = value ? 1 : 0;
+      if (!packetFraming_) asyncMode_ = value ? 1 : 0;
       break;
     case PIDXPtr_CharacterSet:
       // A page text cannot be converted to (Unicode 997, the user table 255) would

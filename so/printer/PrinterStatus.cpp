@@ -42,8 +42,12 @@ int CPrinterBase::ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte) {
   } else {
     cmdHelper_->TransmitStatus(statusCommandBuffer_, n);
   }
-  if (!printerPort_->Write(statusCommandBuffer_.Data(), 0, statusCommandBuffer_.Size()))
-    return 0;
+  // A framing model's builder makes its real-time request a packet of its own; every
+  // other request goes out as any block does.
+  const bool written =
+      realTime ? printerPort_->Write(statusCommandBuffer_.Data(), 0, statusCommandBuffer_.Size())
+               : WriteBlock(statusCommandBuffer_);
+  if (!written) return 0;
 
   // A USB read may bring older bytes first: the status byte is the last one.
   const LONG asked = isUsb_ ? 256 : 1;
@@ -170,15 +174,18 @@ LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
     return -1;
   }
   tagPrinterStatus status = GetLastStatus();
-  const bool drawerOnly = (clientMode_ & 2) && !(clientMode_ & 1);
+  const bool drawerOnly = IsDrawerOnly();
 
   bool ok = false;
   for (int attempt = 0; attempt < (initialReport ? 6 : 1) && !ok; ++attempt) {
     if (byAsb) {
       ok = GetPrinterStateByASB(&status) != 0;
     } else if (drawerOnly) {
-      ClearUnReadDataInPrinter();
-      ok = GetPrinterStateBySendCmd(&status, 1) != 0;
+      // The model's drawer query, with the open level applied; no answer keeps the
+      // stored state.
+      status.drawerOpen = GetDrawerOpenState(1, nullptr);
+      ok = true;
+      continue;
     } else {
       ClearUnReadDataInPrinter();
       if (statusMethod_ & 1) {
@@ -200,11 +207,13 @@ LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
   const bool paperRead = byAsb || !drawerOnly;
   if (paperRead) paperStateRead_ = 1;
 
+  // Paper and cover were not read: they are unknown, refuse nothing, and have nothing to
+  // report.
   if (initialReport && !paperRead) {
-    status.paperEnd = 0;
-    status.nearEnd = 0;
-    status.coverOpen = 0;
+    ForgetPaperAndCover();
+    return 0;
   }
+
   // The status is updated under its lock; the events go out after it is released.
   std::array<LONG, 8> raised{};
   size_t raisedCount = 0;
@@ -280,7 +289,7 @@ LONG CPrinterBase::SendAndReadData(PrinterBuffer& request, BYTE* reply, LONG off
   Tesk::IO::IPort* port = printerPort_->GetPort();
   if (port->IsOpen()) port->DiscardInput();
   set_printerSettings(request);
-  if (!printerPort_->Write(request.Data(), 0, request.Size())) return OPOS_E_OFFLINE;
+  if (!WriteBlock(request)) return OPOS_E_OFFLINE;
 
   if (length > 0) {
     Sleep(10);

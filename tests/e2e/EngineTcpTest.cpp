@@ -4,7 +4,7 @@
 #include <csignal>
 #include <chrono>
 
-#include "DeviceOpen.h"
+#include "ModelFactory.h"
 #include "OposConstants.h"
 #include "PrinterPort.h"
 #include "sim/Transports.h"

@@ -31,6 +31,7 @@ class TestEngine : public Tesk::Printer::CPrinterBase {
   void SetLastStatus(const Tesk::Printer::tagPrinterStatus& status) { lastStatus_ = status; }
   void SetDrawerOpenLevel(int level) { drawerOpenLevel_ = level; }
   void SetCutFeedDistance(int hundredthsMm) { builder_.SetCutFeedDistance(hundredthsMm); }
+  void SetBuzzer(int buzzer) { buzzer_ = buzzer; }
 
  protected:
   void InitCmdHelper() override { cmdHelper_ = &builder_; }
