@@ -180,6 +180,8 @@ class CPrinterBase {
   LONG RotatePrint(LONG station, LONG rotation, LONG* result);
   LONG ClearPrintArea(LONG* result);
   LONG PageModePrint(LONG control, LONG* result);
+  // Sends (or, in a transaction, collects) the page-mode buffer as one page.
+  LONG PrintCollectedPage();
   LONG PrintLine(LONG station, const std::wstring& positionList, LONG* result);
   LONG PrintCurveText(LONG station, LONG textNumber, LONG horizontalPosition,
                       const std::wstring& text, LONG* result);
