@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include <unistd.h>
+
 #include "platform/wtext.h"
 
 namespace {
@@ -22,20 +24,30 @@ struct ProcessSlot {
 
 constexpr char kSlotVariable[] = "ZANTH_MESSAGE_BOX_SLOT";
 
-ProcessSlot* FindOrPublishSlot() {
-  if (const char* published = std::getenv(kSlotVariable)) {
-    void* address = nullptr;
-    if (std::sscanf(published, "%p", &address) == 1 && address) return static_cast<ProcessSlot*>(address);
-  }
-  auto* mine = new ProcessSlot;  // lives as long as the process
-  char text[32];
-  std::snprintf(text, sizeof text, "%p", static_cast<void*>(mine));
-  ::setenv(kSlotVariable, text, 0);  // a copy that published first wins
+// The slot published in this process's environment, or null. The value carries the
+// process id: a child started with this environment is another process, where the address
+// means nothing, and must not follow it.
+ProcessSlot* PublishedSlot() {
   const char* published = std::getenv(kSlotVariable);
+  if (!published) return nullptr;
+  long pid = 0;
   void* address = nullptr;
-  if (published && std::sscanf(published, "%p", &address) == 1 && address != mine && address) {
+  if (std::sscanf(published, "%ld:%p", &pid, &address) != 2 || pid != static_cast<long>(::getpid()))
+    return nullptr;
+  return static_cast<ProcessSlot*>(address);
+}
+
+ProcessSlot* FindOrPublishSlot() {
+  if (ProcessSlot* slot = PublishedSlot()) return slot;
+  auto* mine = new ProcessSlot;  // lives as long as the process
+  char text[48];
+  std::snprintf(text, sizeof text, "%ld:%p", static_cast<long>(::getpid()), static_cast<void*>(mine));
+  // Overwrites a value inherited from a parent process, which PublishedSlot refused.
+  ::setenv(kSlotVariable, text, 1);
+  // Another copy that published at the same moment: both use the one that stands.
+  if (ProcessSlot* standing = PublishedSlot(); standing && standing != mine) {
     delete mine;
-    return static_cast<ProcessSlot*>(address);
+    return standing;
   }
   return mine;
 }
