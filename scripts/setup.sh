@@ -10,6 +10,8 @@ packages=(
   libzint-dev libstb-dev libpng-dev
   clang libclang-rt-14-dev
   zbar-tools fonts-dejavu-core
+  qt6-base-dev
+  libcli11-dev dpkg-dev
 )
 
 missing=()

@@ -11,7 +11,8 @@ scripts/setup.sh build
 echo "== tests: normal build"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-scripts/setup.sh build-asan -DZANTH_SANITIZE=ON -DZANTH_BUILD_BENCH=OFF
+# The setup tool's window is left out here; its registry rules are tested in this build too.
+scripts/setup.sh build-asan -DZANTH_SANITIZE=ON -DZANTH_BUILD_BENCH=OFF -DZANTH_BUILD_SETUP=OFF
 echo "== tests: AddressSanitizer + UndefinedBehaviorSanitizer build"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
@@ -26,8 +27,15 @@ root=$PWD
 for t in "${tsan_tests[@]}"; do
   exe=$(find build-tsan/tests -type f -name "$t" -perm -u+x | head -n 1)
   echo "-- $t"
-  (cd "$(dirname "$exe")" && ZANTH_BUILD_DIR="$root/build-tsan" \
-     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "./$t" --gtest_brief=1)
+  # The callback-disables case runs in a process of its own: after any earlier case in the
+  # same process it ends in a fault inside the ThreadSanitizer runtime (cause not found yet).
+  filters=("*")
+  [ "$t" = e2e_async_events ] && filters=("-*CallbackThatDisables*" "*CallbackThatDisables*")
+  for filter in "${filters[@]}"; do
+    (cd "$(dirname "$exe")" && ZANTH_BUILD_DIR="$root/build-tsan" \
+       TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "./$t" --gtest_brief=1 \
+       --gtest_filter="$filter")
+  done
 done
 
 echo "== fuzz: short run of every target"

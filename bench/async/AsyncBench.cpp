@@ -6,52 +6,19 @@
 //   an enabled printer sits idle and its worker polls the status; counter cpu_pct is the
 //   share of one core in percent.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <time.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "BenchPrinter.h"
 #include "OposConstants.h"
 #include "POSPrinter.h"
-#include "platform/registry.h"
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 
 namespace {
-
-// A registered service object and a TCP printer entry named "BenchPrinter".
-bool SetUpPrinter(std::uint16_t tcpPort, const char* folderName) {
-  const std::string folder = std::filesystem::temp_directory_path() / folderName;
-  std::filesystem::create_directories(folder);
-  const std::string registry = folder + "/registry.reg";
-  std::filesystem::remove(registry);
-  setenv("OPOS_REGISTRY", registry.c_str(), 1);
-  void* library = dlopen(ZANTH_SO_PATH, RTLD_NOW | RTLD_LOCAL);
-  auto registerServer =
-      library ? reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer")) : nullptr;
-  if (!registerServer || registerServer() != 0) return false;
-  const std::wstring key = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\BenchPrinter";
-  const std::pair<const wchar_t*, std::wstring> values[] = {
-      {L"", L"ZanthOposPrinterU1.13"},
-      {L"PortType", L"TCP/IP"},
-      {L"DriverModel", L"TM-T88IV"},
-      {L"DriverName", L"bench"},
-      {L"PortSettings", L"127.0.0.1," + std::to_wstring(tcpPort)},
-      {L"OutputBufSize", L"4096"},
-      {L"BitMapMode", L"1"},
-      {L"WriteTimeout", L"1000"},
-      {L"ReadTimeout", L"1000"},
-      {L"DeviceDescription", L"bench"},
-      {L"Notes", L""},
-  };
-  for (const auto& [name, value] : values)
-    platform::SetRegistryString(HKEY_LOCAL_MACHINE, key, name, value);
-  return true;
-}
 
 bool OpenEnabled(zanth::co::POSPrinter& printer) {
   if (printer.Open(L"BenchPrinter") != 0 || printer.ClaimDevice(1000) != 0) return false;
@@ -63,7 +30,7 @@ void BM_AsyncPrintNormal(benchmark::State& state) {
   zanth::sim::VirtualPrinter sim;
   zanth::sim::TcpServer server(sim, 0);
   zanth::co::POSPrinter printer;
-  if (!SetUpPrinter(server.Port(), "zanth-bench-async") || !OpenEnabled(printer)) {
+  if (!zanth::bench::RegisterTcpBenchPrinter(server.Port(), "zanth-bench-async") || !OpenEnabled(printer)) {
     state.SkipWithError("cannot open, claim and enable the printer");
     return;
   }
@@ -93,7 +60,7 @@ void BM_IdleEnabledPrinter(benchmark::State& state) {
   zanth::sim::VirtualPrinter sim;
   zanth::sim::TcpServer server(sim, 0);
   zanth::co::POSPrinter printer;
-  if (!SetUpPrinter(server.Port(), "zanth-bench-idle") || !OpenEnabled(printer)) {
+  if (!zanth::bench::RegisterTcpBenchPrinter(server.Port(), "zanth-bench-idle") || !OpenEnabled(printer)) {
     state.SkipWithError("cannot open, claim and enable the printer");
     return;
   }

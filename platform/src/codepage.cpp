@@ -227,12 +227,15 @@ LONG Encode(int index, std::wstring_view text, DWORD flags, const char* defaultC
     const SingleByteTable* table = SingleByteTableFor(static_cast<size_t>(index));
     if (!table) return ERROR_INVALID_PARAMETER;
     const bool bestFit = (flags & WC_NO_BEST_FIT_CHARS) == 0;
+    // One byte per character, written in place: this is the print data's hot path.
+    out.resize(text.size());
+    char* next = out.data();
     for (wchar_t c : text) {
       const int b = table->Encode(c, bestFit);
       if (b >= 0) {
-        out += static_cast<char>(b);
+        *next++ = static_cast<char>(b);
       } else {
-        out += fallback;
+        *next++ = fallback;
         usedDefault = true;
       }
     }

@@ -9,9 +9,10 @@
 
 namespace {
 
-// The byte length sits in the 32 bits just before the characters. The block starts
-// 8 bytes before the characters so that they stay aligned for wchar_t.
-constexpr size_t kHeader = 8;
+// The block starts with the 32-bit byte length; the characters follow at once, 4 bytes
+// in, as every module that shares BSTRs with us lays them out (wchar_t needs no more
+// alignment than that).
+constexpr size_t kHeader = sizeof(std::uint32_t);
 
 BSTR AllocBstr(const wchar_t* text, UINT length) {
   const size_t bytes = static_cast<size_t>(length) * sizeof(wchar_t);
@@ -19,7 +20,7 @@ BSTR AllocBstr(const wchar_t* text, UINT length) {
   auto* block = static_cast<unsigned char*>(std::malloc(kHeader + bytes + sizeof(wchar_t)));
   if (!block) return nullptr;
   const std::uint32_t byteLength = static_cast<std::uint32_t>(bytes);
-  std::memcpy(block + kHeader - sizeof(byteLength), &byteLength, sizeof(byteLength));
+  std::memcpy(block, &byteLength, sizeof(byteLength));
   auto* chars = reinterpret_cast<wchar_t*>(block + kHeader);
   if (text) {
     std::memcpy(chars, text, bytes);

@@ -77,8 +77,10 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
-// A non-blocking listening socket on 127.0.0.1:port; -1 with errno and `what` on failure.
-int OpenListener(std::uint16_t port, int receiveBuffer, std::uint16_t* bound, std::string* what) {
+// A non-blocking listening socket on address:port (a loopback address); -1 with errno and
+// `what` on failure.
+int OpenListener(const std::string& address, std::uint16_t port, int receiveBuffer,
+                 std::uint16_t* bound, std::string* what) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     *what = "socket";
@@ -90,7 +92,6 @@ int OpenListener(std::uint16_t port, int receiveBuffer, std::uint16_t* bound, st
   if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = htons(port);
   auto fail = [&](const std::string& step) {
     int e = errno;
@@ -99,7 +100,11 @@ int OpenListener(std::uint16_t port, int receiveBuffer, std::uint16_t* bound, st
     *what = step;
     return -1;
   };
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) return fail("bind 127.0.0.1:" + std::to_string(port));
+  if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
+    errno = EINVAL;
+    return fail("bad address " + address);
+  }
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) return fail("bind " + address + ":" + std::to_string(port));
   if (::listen(fd, 8) < 0) return fail("listen");
   socklen_t len = sizeof addr;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -120,9 +125,13 @@ std::size_t ReadSize(VirtualPrinter& printer, std::size_t bufferSize, int& timeo
 
 // ---------------- TCP ----------------
 
-TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port) : printer_(printer) {
+TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port)
+    : TcpServer(printer, port, "127.0.0.1") {}
+
+TcpServer::TcpServer(VirtualPrinter& printer, std::uint16_t port, const std::string& address)
+    : printer_(printer), address_(address) {
   std::string what;
-  listenFd_ = OpenListener(port, printer_.Config().receiveBufferBytes, &port_, &what);
+  listenFd_ = OpenListener(address_, port, printer_.Config().receiveBufferBytes, &port_, &what);
   if (listenFd_ < 0) Fail(what);
   waker_ = std::make_shared<Waker>();
   printer_.SetReplyNotifier([w = waker_] { w->Wake(); });
@@ -171,7 +180,7 @@ void TcpServer::Run() {
       CloseFd(listenFd_);
     } else if (listenFd_ < 0) {
       std::string what;
-      listenFd_ = OpenListener(port_, printer_.Config().receiveBufferBytes, nullptr, &what);
+      listenFd_ = OpenListener(address_, port_, printer_.Config().receiveBufferBytes, nullptr, &what);
     }
     int timeout = 200;
     std::size_t readSize = conn >= 0 ? ReadSize(printer_, sizeof buf, timeout) : 0;

@@ -10,16 +10,18 @@ class PrinterBuffer {
   PrinterBuffer(const PrinterBuffer& other);
   PrinterBuffer& operator=(const PrinterBuffer& other);
 
+  // The growing operations return false, changing nothing, when the buffer would pass
+  // the 32-bit capacity (about 2 GB) or the memory runs out.
   // Grows to n bytes (nothing when n < capacity); new space is set to fill.
-  void Reserve(std::int32_t n, std::uint8_t fill = 0);
-  void Append(std::uint8_t byte);
-  void AppendBytes(const void* data, std::int32_t n);
+  bool Reserve(std::int32_t n, std::uint8_t fill = 0);
+  bool Append(std::uint8_t byte);
+  bool AppendBytes(const void* data, std::int32_t n);
   // Inserts [first, last) before position, a pointer into the data.
-  void InsertBytes(std::uint8_t* position, const std::uint8_t* first, const std::uint8_t* last);
+  bool InsertBytes(std::uint8_t* position, const std::uint8_t* first, const std::uint8_t* last);
   // Zeroes the whole capacity; the capacity stays.
   void Clear();
   // Size becomes n; reserves 32 bytes beyond it; cut-off bytes are overwritten with fill.
-  void Resize(std::int32_t n, std::uint8_t fill = 0);
+  bool Resize(std::int32_t n, std::uint8_t fill = 0);
   void Fill(std::uint8_t byte);
 
   std::int32_t Size() const { return static_cast<std::int32_t>(end_ - begin_); }
@@ -33,7 +35,8 @@ class PrinterBuffer {
  private:
   // The growth rule: capacity + step * ((needed - capacity) / step + 1), where needed
   // is the size after the addition; a buffer that is exactly full grows one step.
-  void GrowFor(std::int32_t sizeAfter);
+  // sizeAfter is 64-bit so that size + n cannot wrap before it is checked.
+  bool GrowFor(std::int64_t sizeAfter);
 
   std::uint8_t* storage_ = nullptr;
   std::uint8_t* begin_ = nullptr;

@@ -101,6 +101,11 @@ bool CTaskThread::IsSuspendRequested() const {
   return suspendRequested_;
 }
 
+bool CTaskThread::IsStopOrSuspendRequested() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stopRequested_ || suspendRequested_;
+}
+
 void CTaskThread::Shutdown() {
   Stop();
   if (IsCurrentThread()) {

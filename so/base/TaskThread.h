@@ -60,6 +60,8 @@ class CTaskThread {
   bool HasThread() const { return hasThread_.load(); }
   bool IsCurrentThread() const { return threadId_.load() == std::this_thread::get_id(); }
   bool IsSuspendRequested() const;
+  // True once the thread is asked to hold or end: a task waiting for something may give up.
+  bool IsStopOrSuspendRequested() const;
 
  protected:
   // The hooks, called on the thread.

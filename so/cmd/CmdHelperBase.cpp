@@ -9,8 +9,6 @@
 #include "CmdBytes.h"
 #include "OposConstants.h"
 
-int CutFeedDistance = 0;
-
 using namespace Tesk::Printer::cmdbytes;
 
 namespace {
@@ -947,13 +945,9 @@ int CCmdHelperBase::SetMotionUnits(PrinterBuffer& out, int x, int y) {
   return Emit(out, {GS, 'P', x, y});
 }
 
-namespace {
-
-// The cutter sits CutFeedDistance/100 whole millimetres past the print line; the
+// The cutter sits cutFeedDistance_/100 whole millimetres past the print line; the
 // head prints 8 dots per millimetre (3450 gives 34 mm, 272 dots).
-int CutFeedDots() { return (CutFeedDistance / 100) * 8; }
-
-}  // namespace
+int CCmdHelperBase::CutFeedDots() const { return (cutFeedDistance_ / 100) * 8; }
 
 int CCmdHelperBase::FeedAndFullCut(PrinterBuffer& out) {
   FeedDots(out, CutFeedDots());

@@ -5,11 +5,6 @@
 
 #include "ICmdHelper.h"
 
-// Module-wide distance from the print line to the cutter, in 1/100 mm. The printer
-// model configuration sets it; a model that does not inherits the value of the last
-// model that did (0 before any).
-extern int CutFeedDistance;
-
 class CCmdHelperBase : public Tesk::Printer::ICmdHelper {
  public:
   using tagPrinterStatus = Tesk::Printer::tagPrinterStatus;
@@ -18,6 +13,12 @@ class CCmdHelperBase : public Tesk::Printer::ICmdHelper {
   ~CCmdHelperBase() override;
   CCmdHelperBase(const CCmdHelperBase&) = default;
   CCmdHelperBase& operator=(const CCmdHelperBase&) = default;
+
+  // The distance from the print line to the cutter, in 1/100 mm, that FeedAndFullCut
+  // and FeedAndPartialCut feed first. Each printer model sets its own builder's, so
+  // one engine's cut never depends on which printers the process opened before.
+  void SetCutFeedDistance(int hundredthsMm) { cutFeedDistance_ = hundredthsMm; }
+  int GetCutFeedDistance() const { return cutFeedDistance_; }
 
   // --- status and control ---
   int WriteData(PrinterBuffer& out, const PrinterBuffer& data) override;
@@ -230,7 +231,9 @@ class CCmdHelperBase : public Tesk::Printer::ICmdHelper {
   PrinterBuffer setupData_{32};  // "IN", the data of EnterUserSetupMode
   PrinterBuffer scratch_{32};
   PrinterBuffer largeScratch_{512};
+  int cutFeedDistance_ = 0;
 
+  int CutFeedDots() const;
   // Appends GS ( E pL pH fn and the body, pL pH counting fn and the body.
   void AppendUserSetup(PrinterBuffer& out, int fn, const PrinterBuffer& body);
   // Appends a GS 8 L block: 1D 38 4C p1..p4 30 fn data, p counting 30 fn data.

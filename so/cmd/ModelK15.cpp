@@ -73,6 +73,7 @@ void CModelK15::SetDeviceParameter(const std::wstring&) {
   pageModeArea_ = L"576,936";
   rotationOffset_ = 45;
   cutDistance_ = 2600;
+  packetFraming_ = 1;
   // No near-end sensor (so the paper is not polled while on-line), no cutter, no
   // sideways printing and no page mode.
   SetCapability(PIDXPtr_CapRecNearEndSensor, 0);

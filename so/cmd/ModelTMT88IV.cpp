@@ -43,7 +43,7 @@ PaperGroup GroupOf(const std::wstring& name) {
 // Where the cutter sits differs between the 80 mm mechanisms.
 struct CutDistances {
   LONG cutDistance;     // 1/100 mm, the model's own
-  int cutFeedDistance;  // 1/100 mm, the module-wide feed before a cut
+  int cutFeedDistance;  // 1/100 mm, the feed before a cut
 };
 
 CutDistances CutDistancesOf80mm(const std::wstring& name) {
@@ -127,6 +127,7 @@ void CTM_T88IV::SetDeviceParameter(const std::wstring& modelName) {
     // that CharacterSetList (copied from the font at open) is not left empty.
     for (int i = 0; i < fontCount_; ++i)
       fonts_[static_cast<size_t>(i)].characterSetList = kConstructionCharacterSets;
+    cmdHelperMember_.SetCutFeedDistance(static_cast<int>(cutDistance_));
     return;
   }
   const GroupParameters& p = group == PaperGroup::k80mm   ? kParameters80mm
@@ -153,9 +154,11 @@ void CTM_T88IV::SetDeviceParameter(const std::wstring& modelName) {
   if (group == PaperGroup::k80mm) {
     const CutDistances cut = CutDistancesOf80mm(modelName);
     cutDistance_ = cut.cutDistance;
-    CutFeedDistance = cut.cutFeedDistance;
-  } else if (group == PaperGroup::k58mm) {
-    cutDistance_ = 800;
+    cmdHelperMember_.SetCutFeedDistance(cut.cutFeedDistance);
+  } else {
+    if (group == PaperGroup::k58mm) cutDistance_ = 800;
+    // No feed of its own: the model's cut distance is where its cutter sits.
+    cmdHelperMember_.SetCutFeedDistance(static_cast<int>(cutDistance_));
   }
   // The KW-8 mechanism has no cutter.
   SetCapability(PIDXPtr_CapRecPapercut, modelName == L"KW-8" ? 0 : p.capRecPapercut);
@@ -175,9 +178,11 @@ int CTM_T88IV::IsSupportBidi() {
 
 void CTM_T88IV::SetProperty_Open() {
   CPrinterBase::SetProperty_Open();
-  characterSet_ = static_cast<LONG>(GetACP());
   recLetterQuality_ = 0;
   SetFont(0);
+  // An ANSI code page the printer has no table for (1251, say) must not select a
+  // double-byte table: the list's first single-byte page stands in for it.
+  characterSet_ = static_cast<LONG>(PrintableAnsiCodePage());
   if (GroupOf(modelName_) == PaperGroup::k58mm) {
     SetCapability(PIDXPtr_CapRecRight90, 0);
     cutDistance_ = 800;

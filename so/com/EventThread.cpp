@@ -30,14 +30,19 @@ bool CTaskContextBase::RunOne() {
     head->MarkRunning();
   }
   // Only this thread removes a running head, so it stays valid without the lock.
+  int delivered = 1;
   try {
-    head->Execute();
+    delivered = head->Execute();
   } catch (...) {
     // A failing delivery must not end the event thread.
   }
   std::unique_ptr<CTaskBase> done;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (delivered == 0 && !head->IsCancelled()) {
+      head->ClearRunning();
+      return true;
+    }
     if (!tasks_.empty() && tasks_.front().get() == head) {
       done = std::move(tasks_.front());
       tasks_.pop_front();

@@ -21,6 +21,8 @@
 class CTaskBase {
  public:
   virtual ~CTaskBase() = default;
+  // 0: not delivered yet (the thread is asked to hold or end first); the task stays at
+  // the head for the next attempt unless it was cancelled meanwhile.
   virtual int Execute() = 0;
   virtual void OnDone() {}
   virtual int GetKind() { return 0; }
@@ -28,6 +30,7 @@ class CTaskBase {
   virtual void SetCancelled(int cancelled) { cancelled_ = cancelled; }
   bool IsCancelled() const { return cancelled_ != 0; }
   void MarkRunning() { running_ = 1; }
+  void ClearRunning() { running_ = 0; }
   bool IsRunning() const { return running_ != 0; }
 
  protected:

@@ -1,14 +1,17 @@
 #include "TeskOposPrinterSO.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cwctype>
 #include <cstdio>
 #include <cstring>
 
-#include "DeviceOpen.h"
 #include "DispatchTable.h"
+#include "ModelFactory.h"
 #include "Module.h"
 #include "OposConstants.h"
 #include "SoIdentifiers.h"
+#include "platform/msgbox.h"
 #include "platform/wtext.h"
 
 using Tesk::Printer::CPrinterBase;
@@ -30,6 +33,14 @@ std::array<CTeskOposPrinterSO*, CTeskOposPrinterSO::kInstanceTableSize> g_instan
 std::atomic<int> g_liveEngines{0};
 
 std::wstring Text(BSTR text) { return platform::FromBstr(text); }
+
+// Registry key names ignore letter case, so "p1" and "P1" are one printer.
+bool SameDeviceName(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+           return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
+         });
+}
 
 // One pending event; its arguments are copied (strings duplicated) and cleared with it.
 class CPrinterCOEventsTask final : public CTaskBase {
@@ -54,6 +65,9 @@ class CPrinterCOEventsTask final : public CTaskBase {
       CTeskOposPrinterSO* object;
       ~Hold() { object->Release(); }
     } hold{target_};
+    // The engine lock is taken before the delivery lock, as on the application's thread.
+    std::unique_lock<std::recursive_mutex> serialised = target_->LockForDelivery();
+    if (!serialised.owns_lock()) return 0;
     LONG response = OPOS_ER_RETRY;
     target_->FireEvent(args_, count_, kind_, &response);
     if (!IsCancelled() && kind_ == kErrorKind && count_ >= 3 && args_[2].lVal == OPOS_EL_OUTPUT) {
@@ -148,12 +162,28 @@ void CTeskOposPrinterSO::Fail(LONG code, LONG* pRC) {
   *pRC = code;
 }
 
+LONG CTeskOposPrinterSO::OwnClaimed() const {
+  if (owner_ || !clients_) return claimed_;
+  const std::optional<SoClient> client = clients_->Find(this);
+  return client && client->claimed ? 1 : 0;
+}
+
+LONG CTeskOposPrinterSO::OwnEnabled() const {
+  if (owner_ || !clients_) return enabled_;
+  const std::optional<SoClient> client = clients_->Find(this);
+  return client && client->enabled ? 1 : 0;
+}
+
+CPrinterBase* CTeskOposPrinterSO::Engine() const {
+  return owner_ ? owner_->engine_.get() : engine_.get();
+}
+
 bool CTeskOposPrinterSO::StateCheck(LONG* pRC) {
   if (!opened_ || !HasEngineOrOwner()) {
     Fail(OPOS_E_CLOSED, pRC);
-  } else if (!claimed_) {
+  } else if (!OwnClaimed()) {
     Fail(OPOS_E_NOTCLAIMED, pRC);
-  } else if (!enabled_) {
+  } else if (!OwnEnabled()) {
     Fail(OPOS_E_DISABLED, pRC);
   } else {
     return true;
@@ -174,18 +204,36 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
   if (check == StationCheck::First && !StationAccepted(station, pRC)) return;
   if (!StateCheck(pRC)) return;
   if (check == StationCheck::Second && !StationAccepted(station, pRC)) return;
+  CPrinterBase* engine = Engine();
+  if (!engine) {
+    Fail(OPOS_E_CLOSED, pRC);
+    return;
+  }
   LONG returned = 0;
   bool threw = false;
   try {
-    returned = call(*engine_);
+    returned = call(*engine);
   } catch (...) {
     threw = true;
   }
+  // The caller's own result: an attached instance's call leaves the owner's alone.
   resultCode_ = *pRC;
   // OPOS_E_EXTENDED is only useful with its reason (cover open, paper out, ...).
-  if (*pRC == OPOS_E_EXTENDED) resultCodeExtended_ = engine_->GetResultCodeExtended();
+  resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
+  // A write the port could not complete: what the port says went wrong is the error
+  // text the application reads.
+  if (*pRC == OPOS_E_NOHARDWARE) {
+    std::lock_guard<std::mutex> lock(errorStringMutex_);
+    errorString_ = std::wstring(engine->ErrorInformation()).substr(0, kErrorStringChars);
+  }
   if (threw || returned != 0 || (isSetLogo && *pRC != 0)) {
-    OnErrorEvent(engine_->ErrorInformation());
+    // Events go out through the owner's event thread; ErrorString is the caller's too.
+    (owner_ ? owner_ : this)
+        ->QueueError(resultCode_, resultCodeExtended_, engine->ErrorInformation());
+    if (owner_) {
+      std::lock_guard<std::mutex> lock(errorStringMutex_);
+      errorString_ = std::wstring(engine->ErrorInformation()).substr(0, kErrorStringChars);
+    }
   }
 }
 
@@ -220,7 +268,6 @@ HRESULT CTeskOposPrinterSO::BeginInsertion(LONG, LONG* pRC) { SO_REFUSE(pRC); }
 
 HRESULT CTeskOposPrinterSO::PrintNormal(LONG station, BSTR data, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->PrintNormal(station, data, pRC);
   RunForwarded(StationCheck::Second, station, pRC, false,
                [&](CPrinterBase& e) { return e.PrintNormal(station, Text(data), pRC); });
   return S_OK;
@@ -228,7 +275,6 @@ HRESULT CTeskOposPrinterSO::PrintNormal(LONG station, BSTR data, LONG* pRC) {
 
 HRESULT CTeskOposPrinterSO::PrintImmediate(LONG station, BSTR data, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->PrintImmediate(station, data, pRC);
   RunForwarded(StationCheck::First, station, pRC, false,
                [&](CPrinterBase& e) { return e.PrintImmediate(station, Text(data), pRC); });
   return S_OK;
@@ -238,10 +284,6 @@ HRESULT CTeskOposPrinterSO::PrintBarCode(LONG station, BSTR data, LONG symbology
                                          LONG width, LONG alignment, LONG textPosition,
                                          LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) {
-    return owner_->PrintBarCode(station, data, symbology, height, width, alignment,
-                                textPosition, pRC);
-  }
   RunForwarded(StationCheck::First, station, pRC, false, [&](CPrinterBase& e) {
     return e.PrintBarCode(station, Text(data), symbology, height, width, alignment,
                           textPosition, pRC);
@@ -252,7 +294,6 @@ HRESULT CTeskOposPrinterSO::PrintBarCode(LONG station, BSTR data, LONG symbology
 HRESULT CTeskOposPrinterSO::PrintBitmap(LONG station, BSTR fileName, LONG width,
                                         LONG alignment, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->PrintBitmap(station, fileName, width, alignment, pRC);
   RunForwarded(StationCheck::First, station, pRC, false, [&](CPrinterBase& e) {
     return e.PrintBitmap(station, Text(fileName), width, alignment, pRC);
   });
@@ -261,7 +302,6 @@ HRESULT CTeskOposPrinterSO::PrintBitmap(LONG station, BSTR fileName, LONG width,
 
 HRESULT CTeskOposPrinterSO::RotatePrint(LONG station, LONG rotation, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->RotatePrint(station, rotation, pRC);
   RunForwarded(StationCheck::Second, station, pRC, false,
                [&](CPrinterBase& e) { return e.RotatePrint(station, rotation, pRC); });
   return S_OK;
@@ -270,7 +310,6 @@ HRESULT CTeskOposPrinterSO::RotatePrint(LONG station, LONG rotation, LONG* pRC) 
 HRESULT CTeskOposPrinterSO::SetBitmap(LONG bitmapNumber, LONG station, BSTR fileName,
                                       LONG width, LONG alignment, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->SetBitmap(bitmapNumber, station, fileName, width, alignment, pRC);
   RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
     return e.SetBitmap(bitmapNumber, station, Text(fileName), width, alignment, pRC);
   });
@@ -279,7 +318,6 @@ HRESULT CTeskOposPrinterSO::SetBitmap(LONG bitmapNumber, LONG station, BSTR file
 
 HRESULT CTeskOposPrinterSO::SetLogo(LONG location, BSTR data, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->SetLogo(location, data, pRC);
   RunForwarded(StationCheck::None, 0, pRC, true,
                [&](CPrinterBase& e) { return e.SetLogo(location, Text(data), pRC); });
   return S_OK;
@@ -287,7 +325,6 @@ HRESULT CTeskOposPrinterSO::SetLogo(LONG location, BSTR data, LONG* pRC) {
 
 HRESULT CTeskOposPrinterSO::TransactionPrint(LONG station, LONG control, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->TransactionPrint(station, control, pRC);
   RunForwarded(StationCheck::Second, station, pRC, false,
                [&](CPrinterBase& e) { return e.TransactionPrint(station, control, pRC); });
   return S_OK;
@@ -295,7 +332,6 @@ HRESULT CTeskOposPrinterSO::TransactionPrint(LONG station, LONG control, LONG* p
 
 HRESULT CTeskOposPrinterSO::CutPaper(LONG percentage, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->CutPaper(percentage, pRC);
   RunForwarded(StationCheck::None, 0, pRC, false,
                [&](CPrinterBase& e) { return e.CutPaper(percentage, pRC); });
   return S_OK;
@@ -303,7 +339,6 @@ HRESULT CTeskOposPrinterSO::CutPaper(LONG percentage, LONG* pRC) {
 
 HRESULT CTeskOposPrinterSO::DirectIO(LONG command, LONG* data, BSTR* text, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->DirectIO(command, data, text, pRC);
   LONG dataValue = data ? *data : 0;
   std::wstring textValue = text ? Text(*text) : std::wstring();
   RunForwarded(StationCheck::None, 0, pRC, false, [&](CPrinterBase& e) {
@@ -318,7 +353,6 @@ HRESULT CTeskOposPrinterSO::DirectIO(LONG command, LONG* data, BSTR* text, LONG*
 
 HRESULT CTeskOposPrinterSO::ClearPrintArea(LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->ClearPrintArea(pRC);
   RunForwarded(StationCheck::None, 0, pRC, false,
                [&](CPrinterBase& e) { return e.ClearPrintArea(pRC); });
   return S_OK;
@@ -326,7 +360,6 @@ HRESULT CTeskOposPrinterSO::ClearPrintArea(LONG* pRC) {
 
 HRESULT CTeskOposPrinterSO::PageModePrint(LONG control, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->PageModePrint(control, pRC);
   RunForwarded(StationCheck::None, 0, pRC, false,
                [&](CPrinterBase& e) { return e.PageModePrint(control, pRC); });
   return S_OK;
@@ -335,7 +368,6 @@ HRESULT CTeskOposPrinterSO::PageModePrint(LONG control, LONG* pRC) {
 HRESULT CTeskOposPrinterSO::PrintMemoryBitmap(LONG station, BSTR data, LONG type, LONG width,
                                               LONG alignment, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->PrintMemoryBitmap(station, data, type, width, alignment, pRC);
   RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
     return e.PrintMemoryBitmap(station, Text(data), type, width, alignment, pRC);
   });
@@ -344,7 +376,6 @@ HRESULT CTeskOposPrinterSO::PrintMemoryBitmap(LONG station, BSTR data, LONG type
 
 HRESULT CTeskOposPrinterSO::PrintLine(LONG station, BSTR positionList, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->PrintLine(station, positionList, pRC);
   RunForwarded(StationCheck::Second, station, pRC, false,
                [&](CPrinterBase& e) { return e.PrintLine(station, Text(positionList), pRC); });
   return S_OK;
@@ -353,7 +384,6 @@ HRESULT CTeskOposPrinterSO::PrintLine(LONG station, BSTR positionList, LONG* pRC
 HRESULT CTeskOposPrinterSO::PrintCurveText(LONG station, LONG textNumber,
                                            LONG horizontalPosition, BSTR text, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  if (owner_) return owner_->PrintCurveText(station, textNumber, horizontalPosition, text, pRC);
   RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
     return e.PrintCurveText(station, textNumber, horizontalPosition, Text(text), pRC);
   });
@@ -372,7 +402,8 @@ CTeskOposPrinterSO* CTeskOposPrinterSO::FindOwner(const std::wstring& deviceName
   std::lock_guard<std::mutex> lock(g_instancesMutex);
   for (CTeskOposPrinterSO* instance : g_instances) {
     // An owner whose engine was closed has nothing left to share.
-    if (instance && instance->sharing_ && instance->deviceName_ == deviceName) return instance;
+    if (instance && instance->sharing_ && SameDeviceName(instance->deviceName_, deviceName))
+      return instance;
   }
   return nullptr;
 }
@@ -584,7 +615,7 @@ std::optional<SoClient> CTeskOposPrinterSO::CallerClient(CTeskOposPrinterSO* tar
 }
 
 void CTeskOposPrinterSO::SetDeviceEnabled(LONG value, LONG* pRC) {
-  if (!claimed_) {
+  if (!OwnClaimed()) {
     *pRC = OPOS_E_NOTCLAIMED;
     return;
   }
@@ -617,7 +648,13 @@ void CTeskOposPrinterSO::CombineEnable(CTeskOposPrinterSO* caller, LONG value, L
     if (client) clients_->Update(caller, [value](SoClient& c) { c.enabled = value; });
     const bool noneEnabled = !clients_ || clients_->NoneEnabled();
     const bool changes = (!enabled_ && !noneEnabled) || (enabled_ && noneEnabled);
-    if (!changes) return;
+    if (!changes) {
+      // A printer joining an engine enabled for its drawer: the drawer's status read
+      // asked nothing about paper.
+      if (value && enabled_ && engine_ && client && client->isPrinter)
+        engine_->ReadStatusIfPaperUnread();
+      return;
+    }
     if (!eventThread_ || !engine_) {
       Fail(OPOS_E_FAILURE, pRC);
       return;
@@ -665,7 +702,7 @@ HRESULT CTeskOposPrinterSO::ReleaseDevice(LONG* pRC) {
     return S_OK;
   }
   *pRC = 0;
-  if (enabled_) {
+  if (OwnEnabled()) {
     SetDeviceEnabled(0, pRC);
     if (owner_) enabled_ = 0;
   }
@@ -690,7 +727,7 @@ HRESULT CTeskOposPrinterSO::CloseService(LONG* pRC) {
     Fail(OPOS_E_CLOSED, pRC);
     return S_OK;
   }
-  if (enabled_) {
+  if (OwnEnabled()) {
     SetDeviceEnabled(0, pRC);
     if (*pRC != 0) {
       resultCode_ = *pRC;
@@ -698,7 +735,7 @@ HRESULT CTeskOposPrinterSO::CloseService(LONG* pRC) {
     }
     if (owner_) enabled_ = 0;
   }
-  if (claimed_) {
+  if (OwnClaimed()) {
     ReleaseDevice(pRC);
     if (*pRC != 0) return S_OK;
   }
@@ -773,12 +810,13 @@ HRESULT CTeskOposPrinterSO::SetPropertyNumber(LONG index, LONG value, LONG* pRC)
   } else {
     if (index == PIDXPtr_AsyncMode) asyncMode_ = value;
     if (index == PIDXPtr_FlagWhenIdle) flagWhenIdle_ = value;
-    if (owner_) {
-      owner_->SetPropertyNumber(index, value, pRC);
+    CPrinterBase* engine = Engine();
+    if (!engine) {
+      *pRC = OPOS_E_NOSERVICE;
     } else {
-      engine_->SetPropertyNumber(index, value, pRC);
+      engine->SetPropertyNumber(index, value, pRC);
       // A refused value (RecLineChars without a narrow enough font) reports its reason.
-      if (*pRC == OPOS_E_EXTENDED) resultCodeExtended_ = engine_->GetResultCodeExtended();
+      resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
     }
   }
   resultCode_ = *pRC;
@@ -790,19 +828,17 @@ HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
   *value = 0;
   const bool usable = opened_ && HasEngineOrOwner();
   switch (index) {
-    case PIDX_Claimed: *value = claimed_; break;
-    case PIDX_DeviceEnabled: *value = enabled_; break;
+    case PIDX_Claimed: *value = OwnClaimed(); break;
+    case PIDX_DeviceEnabled: *value = OwnEnabled(); break;
     case PIDX_FreezeEvents: *value = freezeEvents_; break;
     case PIDX_ResultCode:
       if (!opened_) *value = OPOS_E_CLOSED;
       else if (resultCode_ == -1) *value = 0;
-      else if (owner_) owner_->GetPropertyNumber(index, value);
       else *value = resultCode_;
       break;
     case PIDX_ResultCodeExtended:
       if (!usable) *value = OPOS_E_CLOSED;
       else if (resultCode_ == -1) *value = 0;
-      else if (owner_ && resultCodeExtended_ == 0) owner_->GetPropertyNumber(index, value);
       else *value = resultCodeExtended_;
       break;
     case PIDX_ServiceObjectVersion: *value = kServiceObjectVersion; break;
@@ -824,8 +860,8 @@ HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
       break;
     case PIDXCash_DrawerOpened: {
       // Its own state order: enabled, claimed, opened.
-      if (!enabled_) resultCode_ = OPOS_E_DISABLED;
-      else if (!claimed_) resultCode_ = OPOS_E_NOTCLAIMED;
+      if (!OwnEnabled()) resultCode_ = OPOS_E_DISABLED;
+      else if (!OwnClaimed()) resultCode_ = OPOS_E_NOTCLAIMED;
       else if (!opened_) resultCode_ = OPOS_E_CLOSED;
       else {
         CTeskOposPrinterSO* target = owner_ ? owner_ : this;
@@ -839,7 +875,13 @@ HRESULT CTeskOposPrinterSO::GetPropertyNumber(LONG index, LONG* value) {
           target->resultCodeExtended_ = 300;
           *value = target->lastDrawerState_;
           const std::optional<SoClient> client = CallerClient(target);
-          if (!client || !client->statusCapability) target->lastDrawerState_ = 0;
+          if (!client || !client->statusCapability) {
+            target->lastDrawerState_ = 0;
+          } else {
+            target->SetUpDrawerFor(this);
+            *value = target->engine_->GetDrawerOpenState(1, nullptr);
+            target->lastDrawerState_ = *value;
+          }
         }
       }
       break;
@@ -872,6 +914,15 @@ HRESULT CTeskOposPrinterSO::GetPropertyString(LONG index, BSTR* value) {
     text = drawerHealthText_;
   } else if (!HasEngineOrOwner()) {
     text = L"[Error]";
+  } else if (index == PIDX_CheckHealthText) {
+    // The printer's text lives in the engine, whatever role its owner has.
+    CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+    if (!target->engine_) {
+      text = L"[Error]";
+    } else {
+      target->engine_->GetPropertyString(index, value);
+      return S_OK;
+    }
   } else if (index == PIDXPtr_ErrorString) {
     std::lock_guard<std::mutex> lock(errorStringMutex_);
     text = errorString_;
@@ -897,10 +948,10 @@ HRESULT CTeskOposPrinterSO::SetPropertyString(LONG index, BSTR value, LONG* pRC)
     Fail(OPOS_E_NOSERVICE, pRC);
     return S_OK;
   }
-  if (owner_) {
-    owner_->SetPropertyString(index, value, pRC);
+  if (CPrinterBase* engine = Engine()) {
+    engine->SetPropertyString(index, Text(value), pRC);
   } else {
-    engine_->SetPropertyString(index, Text(value), pRC);
+    *pRC = OPOS_E_NOSERVICE;
   }
   // A value the engine refused must read as refused.
   resultCode_ = *pRC;
@@ -924,37 +975,43 @@ HRESULT CTeskOposPrinterSO::ClearOutput(LONG* pRC) {
 HRESULT CTeskOposPrinterSO::CheckHealth(LONG level, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
   if (!StateCheck(pRC)) return S_OK;
+  // The calling instance's role decides: a printer attached to a drawer's engine runs
+  // the printer's check on that engine.
   CTeskOposPrinterSO* target = owner_ ? owner_ : this;
+  CPrinterBase* engine = target->engine_.get();
+  if (!engine) {
+    Fail(OPOS_E_FAILURE, pRC);
+    return S_OK;
+  }
   try {
     if (IsPrinterRole()) {
-      if (owner_) return owner_->CheckHealth(level, pRC);
-      engine_->CheckHealth(level, pRC);
-      resultCode_ = *pRC;
+      engine->CheckHealth(level, pRC);
+      // The internal level leaves the result as it came.
+      if (level != OPOS_CH_INTERNAL) {
+        resultCode_ = *pRC;
+        resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
+      }
       return S_OK;
     }
-    CPrinterBase* engine = target->engine_.get();
-    const bool busy = engine && engine->IsBusy();
     switch (level) {
       case OPOS_CH_INTERNAL:
         drawerHealthText_ = L"Internal HealthCheck: Successful.";
         break;
       case OPOS_CH_EXTERNAL:
-        if (busy) {
-          Fail(OPOS_E_BUSY, pRC);
-          return S_OK;
-        }
-        drawerHealthText_ = L"External HealthCheck: Success!";
-        break;
       case OPOS_CH_INTERACTIVE:
-        if (busy) {
+        if (!engine->IsIdle()) {
           Fail(OPOS_E_BUSY, pRC);
           return S_OK;
         }
-        // No dialog in a library without a user interface: the text goes to the error
-        // stream and the check answers OK at once, so a service never hangs on it.
-        std::fputs("Opos: OPOS CashDrawer Check Health:INTERACTIVE!\n"
-                   "Please click the 'OK' button to continue...\n",
-                   stderr);
+        if (level == OPOS_CH_EXTERNAL) {
+          drawerHealthText_ = L"External HealthCheck: Success!";
+          break;
+        }
+        // No control window exists here; the process's handler shows the box.
+        MessageBoxW(nullptr,
+                    L"OPOS CashDrawer Check Health:INTERACTIVE!\nPlease click the 'OK' button "
+                    L"to continue...",
+                    L"Opos", MB_OK);
         drawerHealthText_ = L"INTERACTIVE HealthCheck: Success!";
         break;
       default:
@@ -1092,6 +1149,15 @@ LONG CTeskOposPrinterSO::OnPollState() {
   return engine_->GetPrinterState(false);
 }
 
+std::unique_lock<std::recursive_mutex> CTeskOposPrinterSO::LockForDelivery() {
+  std::unique_lock<std::recursive_mutex> lock(*engineLock_, std::defer_lock);
+  while (!lock.try_lock()) {
+    if (eventThread_ && eventThread_->IsStopOrSuspendRequested()) return lock;
+    Sleep(1);
+  }
+  return lock;
+}
+
 std::shared_ptr<std::recursive_mutex> CTeskOposPrinterSO::EngineLock() const {
   return owner_ ? owner_->engineLock_ : engineLock_;
 }
@@ -1147,10 +1213,8 @@ void CTeskOposPrinterSO::RequestRetry() {
     owner_->RequestRetry();
     return;
   }
-  if (engine_) {
-    std::lock_guard<std::recursive_mutex> serialised(*engineLock_);
-    engine_->Retry();
-  }
+  // Runs on the event thread, which holds the engine lock for the delivery.
+  if (engine_) engine_->Retry();
 }
 
 // --- Destruction --------------------------------------------------------------------------
@@ -1163,9 +1227,9 @@ void CTeskOposPrinterSO::Destroy() {
     instanceSlot_ = 0;
   }
   LONG rc = 0;
-  if (enabled_) SetDeviceEnabled(0, &rc);
+  if (OwnEnabled()) SetDeviceEnabled(0, &rc);
   rc = 0;
-  if (claimed_) ReleaseDevice(&rc);
+  if (OwnClaimed()) ReleaseDevice(&rc);
   rc = 0;
   if (opened_) CloseService(&rc);
   if (owner_) {

@@ -118,6 +118,10 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   // attached to it share one lock, so two control objects used from two threads never
   // meet inside the engine.
   std::shared_ptr<std::recursive_mutex> EngineLock() const;
+  // The engine lock for one delivery on the event thread (control objects' callbacks call
+  // back into the service object). Not owned when the thread was asked to hold or end
+  // first: the application's thread may hold the lock while it waits for exactly that.
+  std::unique_lock<std::recursive_mutex> LockForDelivery();
 
   // For tests: how many instances are alive in this process and hold an engine.
   static int LiveEngineCount();
@@ -129,6 +133,12 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
 
   bool IsPrinterRole() const { return role_ != 0; }
   bool HasEngineOrOwner() const { return engine_ || owner_; }
+  // This instance's own claim and enable. An owner's claimed_ and enabled_ follow the
+  // engine (all clients combined); its own requests are its client-table entry.
+  LONG OwnClaimed() const;
+  LONG OwnEnabled() const;
+  // The engine this instance drives: its own, or its owner's.
+  Tesk::Printer::CPrinterBase* Engine() const;
   // Sets ResultCode and *pRC; ResultCodeExtended only when given.
   void Fail(LONG code, LONG* pRC);
   bool StateCheck(LONG* pRC);

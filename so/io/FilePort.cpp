@@ -55,9 +55,22 @@ bool FilePort::Write(const BYTE* data, LONG offset, LONG length) {
   return CSystemPort::Write(data, offset, length);
 }
 
-bool FilePort::Read(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL) {
+bool FilePort::Read(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL waitAll) {
   SetFd(readFd_);
-  return CSystemPort::Read(buffer, offset, length, bytesRead, TRUE);
+  if (waitAll || length <= 0) return CSystemPort::Read(buffer, offset, length, bytesRead, TRUE);
+  // All bytes are gathered, but a request without wait-all keeps its short limit: a
+  // silent printer behind a FIFO ends the read after one short wait instead of holding
+  // the port lock through every wait-all round.
+  LONG unused = 0;
+  LONG& count = bytesRead ? *bytesRead : unused;
+  count = 0;
+  while (count < length) {
+    LONG got = 0;
+    const bool ok = CSystemPort::Read(buffer, offset + count, length - count, &got, FALSE);
+    count += got;
+    if (!ok || got == 0) break;
+  }
+  return length > 0 && count == length;
 }
 
 bool FilePort::ReadOnce(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL ignored) {

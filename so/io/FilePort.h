@@ -17,7 +17,8 @@ class FilePort : public CSystemPort {
   bool Open() override;
   void Close() override;
   bool Write(const BYTE* data, LONG offset, LONG length) override;
-  // Always waits for all bytes, whatever waitAll says.
+  // Gathers all bytes, whatever waitAll says; without waitAll each wait is the short
+  // one and the first that brings nothing ends the read.
   bool Read(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL waitAll) override;
   // Reads the input file: the output file is never read back as printer replies.
   bool ReadOnce(BYTE* buffer, LONG offset, LONG length, LONG* bytesRead, BOOL ignored) override;

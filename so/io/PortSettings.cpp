@@ -17,7 +17,7 @@ void CheckPrintable(const std::wstring& value, const char* field) {
 DWORD BaudRateFromField(const std::wstring& field) {
   std::size_t underscore = field.find(L'_');
   if (underscore == std::wstring::npos || underscore < 2) return SerialPortSettings::kDefaultBaudRate;
-  return ParseLeadingNumber(field.substr(underscore + 1), 0xFFFFFFFFu, "baud rate");
+  return ParseLeadingNumber(field.substr(underscore + 1), 0xFFFFFFFFu);
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ void TCPIPPortSettings::SetSettingsString(const std::wstring& settings) {
     ansi.push_back(static_cast<char>(c));
   }
   std::uint16_t port = tcpPort_;
-  if (fields.size() >= 2) port = static_cast<std::uint16_t>(ParseLeadingNumber(fields[1], 0xFFFF, "TCP port"));
+  if (fields.size() >= 2) port = static_cast<std::uint16_t>(ParseLeadingNumber(fields[1], 0xFFFF));
   address_ = std::move(ansi);
   tcpPort_ = port;
 }

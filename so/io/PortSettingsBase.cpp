@@ -30,15 +30,15 @@ void CPortSettingsBase::KeepSettingsString(const std::wstring& settings) {
   settingsString_ = settings;
 }
 
-std::uint32_t ParseLeadingNumber(const std::wstring& text, std::uint32_t max, const char* field) {
+std::uint32_t ParseLeadingNumber(const std::wstring& text, std::uint32_t max) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
-  if (i < text.size() && text[i] == L'-') throw SettingsError(std::string(field) + " is negative");
+  if (i < text.size() && text[i] == L'-') return 0;  // no leading digits
   if (i < text.size() && text[i] == L'+') ++i;
   std::uint64_t value = 0;
   for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
     value = value * 10 + static_cast<std::uint64_t>(text[i] - L'0');
-    if (value > max) throw SettingsError(std::string(field) + " out of range");
+    if (value > max) return 0;  // a number the field cannot hold has no meaning either
   }
   return static_cast<std::uint32_t>(value);
 }

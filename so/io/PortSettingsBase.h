@@ -55,8 +55,8 @@ class CPortSettingsBase : public IPortSettings {
 };
 
 // Leading decimal digits of text after optional blanks, as the settings grammar reads
-// numbers: no digits give 0. Throws SettingsError when the value exceeds max or the
-// text starts with a minus sign (a negative port or baud rate has no meaning).
-std::uint32_t ParseLeadingNumber(const std::wstring& text, std::uint32_t max, const char* field);
+// numbers: no digits give 0, and so do a negative number and one above max (a port or
+// baud rate the field cannot hold). Never throws.
+std::uint32_t ParseLeadingNumber(const std::wstring& text, std::uint32_t max);
 
 }  // namespace Tesk::IO

@@ -40,13 +40,11 @@ void SerialPort::ConfigureOpenedPort() {
     line.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;
-    // A speed of 0 is refused as Windows refuses the whole state: on a terminal
-    // it would hang up the line instead.
-    if (baud != 0) {
-      ApplyCommState();
-      SetLineSpeed(Fd(), baud);
-      LoadCommState();
-    }
+    // Raw 8N1 and the handshake always go to the line. A speed of 0 is left out:
+    // Windows refuses it, and on a terminal it would hang the line up.
+    ApplyCommState();
+    if (baud != 0) SetLineSpeed(Fd(), baud);
+    LoadCommState();
     tcflush(Fd(), TCIOFLUSH);
   }
   if (!loaded) {

@@ -19,9 +19,10 @@ namespace Tesk::IO {
 
 namespace {
 
-std::wstring Formatted(const wchar_t* format, int number) {
+template <class... Numbers>
+std::wstring Formatted(const wchar_t* format, Numbers... numbers) {
   wchar_t text[128];
-  std::swprintf(text, sizeof text / sizeof text[0], format, number);
+  std::swprintf(text, sizeof text / sizeof text[0], format, static_cast<int>(numbers)...);
   return text;
 }
 
@@ -165,6 +166,8 @@ bool TCPIPPort::Write(const BYTE* data, LONG offset, LONG length) {
   }
   const BYTE* at = data + offset;
   LONG remaining = length;
+  LONG accepted = 0;  // bytes of this block the connection took
+  int lastError = 0;
   for (int attempt = 0; attempt < kWriteAttempts && !CancelRequested() && remaining > 0; ++attempt) {
     // A printer that closed the connection between jobs is found before sending:
     // bytes sent into a closed connection would be accepted locally and then lost.
@@ -172,20 +175,32 @@ bool TCPIPPort::Write(const BYTE* data, LONG offset, LONG length) {
     std::size_t sent = 0;
     if (err == 0)
       sent = WriteWithin(Fd(), at, static_cast<std::size_t>(remaining), limit, nullptr, &err);
-    if (err != 0 && err != ETIMEDOUT) {
-      const int writeError = SetLastSocketErrorFromErrno(err);
-      CloseSocket();
-      if (!Connect()) {
-        SetError(kConnectFailed, Formatted(L"WriteData reconnect Fail! WSAGetLastError:%d", writeError));
-        return false;
-      }
-      ClearErrorText();
-      continue;  // the same bytes again, on the new connection
-    }
-    if (sent == static_cast<std::size_t>(remaining)) return true;
     at += sent;
     remaining -= static_cast<LONG>(sent);
+    accepted += static_cast<LONG>(sent);
+    if (remaining == 0) return true;
+    lastError = SetLastSocketErrorFromErrno(err != 0 ? err : ETIMEDOUT);
+    if (err == ETIMEDOUT || err == 0) continue;  // stalled: the same connection goes on
+    CloseSocket();
+    if (accepted > 0) {
+      // Part of the block went into a connection that broke. How much of it the printer
+      // got is unknown: sending it again could print it twice, sending only the rest
+      // would leave a gap. The caller decides; the next write connects afresh.
+      SetError(lastError, Formatted(L"WriteData Fail! connection lost after %d of %d bytes, WSAGetLastError:%d",
+                                    accepted, length, lastError));
+      return false;
+    }
+    // Nothing of the block was taken: the connection died while idle, so the whole
+    // block goes again on a new one.
+    if (!Connect()) {
+      SetError(kConnectFailed, Formatted(L"WriteData reconnect Fail! WSAGetLastError:%d", lastError));
+      return false;
+    }
+    ClearErrorText();
   }
+  if (remaining > 0 && !CancelRequested())
+    SetError(lastError, Formatted(L"WriteData Fail! printer took %d of %d bytes, WSAGetLastError:%d",
+                                  accepted, length, lastError));
   return false;
 }
 

@@ -14,7 +14,9 @@ constexpr LONG kConnectFailed = 2501;
 
 // Replaces open, close, write and read of CSystemPort with socket calls. The socket is
 // non-blocking and every wait is a poll with the settings' time-outs; every send uses
-// MSG_NOSIGNAL. A write that finds the connection closed reconnects in place.
+// MSG_NOSIGNAL. A write whose connection turns out closed before any byte of the block
+// went out reconnects in place and sends the block again; a connection that breaks
+// after taking part of the block fails the write (nothing is sent twice or skipped).
 class TCPIPPort : public CSystemPort {
  public:
   static constexpr int kWriteAttempts = 3;

@@ -668,12 +668,15 @@ void CPrinterBase::ClearFormatInStd(PrinterBuffer& out) {
 
 void CPrinterBase::SelectHPosInStd(PrinterBuffer& out, char letter, LONG width) {
   if (!cmdHelper_) return;
+  // ESC $ counts from the left of the print area, which GS W may have narrowed to
+  // RecLineWidth (set_printerSettings sends it clamped the same way).
+  const LONG area = std::min(recLineWidth_, printWidth_);
   switch (letter) {
     case 'r':
-      if (width < printWidth_) cmdHelper_->SetAbsolutePosition(out, printWidth_ - width);
+      if (width < area) cmdHelper_->SetAbsolutePosition(out, area - width);
       break;
     case 'c':
-      if (width < printWidth_) cmdHelper_->SetAbsolutePosition(out, (printWidth_ - width) / 2);
+      if (width < area) cmdHelper_->SetAbsolutePosition(out, (area - width) / 2);
       break;
     case 'l':
       cmdHelper_->SetAbsolutePosition(out, 0);

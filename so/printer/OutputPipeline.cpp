@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 #include "ICmdHelper.h"
 #include "OposConstants.h"
@@ -64,25 +65,13 @@ PrinterBuffer* CPrinterBase::CurrentPrinterBuffer() {
 LONG CPrinterBase::BStr2Char(const std::wstring& text, std::string& bytes, UINT* codePage) {
   UINT page = 0;  // the system ANSI code page under BinaryConversion
   if (binaryConversion_ == 0) {
-    switch (characterSet_) {
-      case 720:
-      case 864: page = 1256; break;
-      case 850:
-      case 858: page = 1252; break;
-      default: page = static_cast<UINT>(characterSet_); break;
-    }
-    if (codePage) *codePage = page;
+    // Converted with the page whose table the job selects (850 stays 850, not 1252).
+    const CodePagePair pages = PrintCodePages(characterSet_);
+    page = pages.conversion;
+    if (codePage) *codePage = static_cast<UINT>(pages.table);
   }
-  bytes.clear();
-  if (text.empty()) return 0;
-  const int wideLength = static_cast<int>(text.size());
-  const int needed =
-      WideCharToMultiByte(page, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return 0;
-  bytes.resize(static_cast<size_t>(needed));
-  const int written = WideCharToMultiByte(page, 0, text.data(), wideLength, bytes.data(), needed,
-                                          nullptr, nullptr);
-  bytes.resize(written > 0 ? static_cast<size_t>(written) : 0);
+  // One pass: sizing first and converting again would convert every job twice.
+  bytes = platform::WideToCodePage(text, page);
   return static_cast<LONG>(bytes.size());
 }
 
@@ -117,9 +106,12 @@ void CPrinterBase::DataBinaryConversion2(PrinterBuffer& target, const std::strin
         target.Append(static_cast<BYTE>(std::atoi(group)));
       }
       break;
-    default:
-      for (size_t i = 0; i < size && data[i] != 0; ++i) target.Append(data[i]);
+    default: {
+      const void* zero = std::memchr(data, 0, size);
+      const size_t length = zero ? static_cast<size_t>(static_cast<const BYTE*>(zero) - data) : size;
+      target.AppendBytes(data, static_cast<std::int32_t>(length));
       break;
+    }
   }
 }
 
@@ -129,8 +121,9 @@ void CPrinterBase::InitOutBufferWithPMControl(PrinterBuffer& buffer, int mode) {
   cmdHelper_->SetLeftMargin(buffer, 0);
   cmdHelper_->SetUpsideDown(buffer, 0);
   // The code page goes with the pending settings, in front of the whole job.
-  cmdHelper_->SelectCodePage(pendingSettingsBuffer_, characterSet_);
-  cmdHelper_->SetPrintMode(buffer, recLineChars_ == 64, 0, 0, 0, 0);
+  cmdHelper_->SelectCodePage(pendingSettingsBuffer_, PrintCodePages(characterSet_).table);
+  // The font SelectFont chose for RecLineChars, as the translator's resets use it.
+  cmdHelper_->SetPrintMode(buffer, currentFont_ == 1 ? 1 : 0, 0, 0, 0, 0);
   cmdHelper_->SetSmoothing(buffer, recLetterQuality_);
   cmdHelper_->SetLineSpacing(buffer, GetRecLineSpacing());
   if (mode == 1) {
@@ -143,11 +136,11 @@ void CPrinterBase::set_printerSettings(PrinterBuffer& buffer) {
   if (!cmdHelper_) return;
   if (rotate180Toggled_) cmdHelper_->SetUpsideDown(pendingSettingsBuffer_, rotate180_);
   if (characterSetChanged_) {
-    cmdHelper_->SelectCodePage(pendingSettingsBuffer_, characterSet_);
+    cmdHelper_->SelectCodePage(pendingSettingsBuffer_, PrintCodePages(characterSet_).table);
     characterSetChanged_ = 0;
   }
   if (fontChanged_) {
-    cmdHelper_->SelectCharacterFont(pendingSettingsBuffer_, recLineChars_ == 64 ? 1 : 0);
+    cmdHelper_->SelectCharacterFont(pendingSettingsBuffer_, currentFont_);
     fontChanged_ = 0;
   }
   if (lineSpacingChanged_) {
@@ -193,7 +186,9 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
   }
   sendBuffer_.Clear();
   InitOutBufferInStandardMode(sendBuffer_);
-  sendBuffer_.AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size());
+  // A job past the buffer's 32-bit limit is refused, not sent cut short.
+  if (!sendBuffer_.AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size()))
+    return StoreResult(*this, OPOS_E_FAILURE, result);
   return StoreResult(*this, Send(sendBuffer_, false), result);
 }
 
@@ -210,7 +205,12 @@ LONG CPrinterBase::PrintImmediate(LONG /*station*/, const std::wstring& data, LO
   formatOutputBuffer_.Clear();
   ReserveFor(formatOutputBuffer_, static_cast<size_t>(conversionBuffer_.Size()));
   InitOutBufferInStandardMode(formatOutputBuffer_);
-  cmdHelper_->SelectCodePage(formatOutputBuffer_, binaryConversion_ ? 0 : static_cast<LONG>(codePage));
+  if (binaryConversion_) {
+    // Binary bytes of 0x80 and above must not be read as double-byte lead bytes.
+    cmdHelper_->SetKanjiMode(formatOutputBuffer_, 0);
+  } else {
+    cmdHelper_->SelectCodePage(formatOutputBuffer_, static_cast<LONG>(codePage));
+  }
   FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
   return StoreResult(*this, Send(formatOutputBuffer_, false), result);
 }

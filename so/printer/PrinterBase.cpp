@@ -118,6 +118,7 @@ void CPrinterBase::SetProperty_Open() {
     lastStatus_ = tagPrinterStatus{};
     lastStatus_.paperEnd = 1;
     lastStatus_.nearEnd = 1;
+    paperStateRead_ = 0;
   }
 
   binaryConversion_ = 0;
@@ -196,6 +197,12 @@ LONG CPrinterBase::SetRC(LONG code) {
   return resultCode_;
 }
 
+LONG CPrinterBase::ReportResult(LONG code, LONG* result) {
+  const LONG stored = SetRC(code);
+  if (result) *result = stored;
+  return 0;
+}
+
 LONG CPrinterBase::SetPortSettings(Tesk::IO::IPortSettings* settings, LONG* /*result*/) {
   if (!settings) return 0;
   if (settings->GetPortType() == L"USB") {
@@ -207,7 +214,7 @@ LONG CPrinterBase::SetPortSettings(Tesk::IO::IPortSettings* settings, LONG* /*re
   return 0;
 }
 
-LONG CPrinterBase::OpenServiceW(const std::wstring& /*deviceName*/, IPrinterEventHandle* events,
+LONG CPrinterBase::OpenServiceW(const std::wstring& deviceName, IPrinterEventHandle* events,
                                 LONG* openResult) {
   if (!opened_) {
     if (!printerPort_ || !printerPort_->TryLock()) {
@@ -233,6 +240,7 @@ LONG CPrinterBase::OpenServiceW(const std::wstring& /*deviceName*/, IPrinterEven
     bidirectional_ = 1;
     asbInUse_ = 0;
   }
+  deviceName_ = deviceName;
   SetProperty_Open();
   claimed_ = 0;
   enabled_ = 0;
@@ -424,7 +432,7 @@ LONG CPrinterBase::ReleaseDevice(LONG* result) {
   if (cmdHelper_) {
     commandBuffer_.Clear();
     cmdHelper_->SetAutoStatusBack(commandBuffer_, 0);
-    printerPort_->Write(commandBuffer_.Data(), 0, commandBuffer_.Size());
+    WriteBlock(commandBuffer_);
   }
   bool locked = printerPort_->TryLock();
   for (int attempt = 0; !locked && attempt < 50; ++attempt) {
@@ -485,6 +493,9 @@ int CPrinterBase::IsIdle() const { return !worker_ || worker_->IsIdle(); }
 int CPrinterBase::IsBusy() const { return !transaction_ && !asyncMode_ && !IsIdle(); }
 
 int CPrinterBase::IsInErrorState() const {
+  // An engine only a cash drawer uses never reads paper or cover: they cannot make it
+  // an error, or its drawer would read OPOS_S_ERROR for good.
+  if (IsDrawerOnly()) return 0;
   const tagPrinterStatus status = GetLastStatus();
   return (status.coverOpen || status.paperEnd) ? 1 : 0;
 }

@@ -94,6 +94,8 @@ class CPrinterBase {
   int IsIdle() const;
   int IsBusy() const;
   int IsInErrorState() const;
+  // Only a cash-drawer client is attached: status reads ask the drawer alone.
+  bool IsDrawerOnly() const { return (clientMode_ & 2) && !(clientMode_ & 1); }
 
   // --- Status (request and reply) ----------------------------------------------
   LONG GetPrinterState(bool initialReport);
@@ -115,6 +117,9 @@ class CPrinterBase {
   void RaiseStateUpdateEvent(LONG status);
   // A copy taken under the status lock: the worker's poll writes the status meanwhile.
   tagPrinterStatus GetLastStatus() const;
+  // For a printer client that joins an enabled engine: reads the status (with its
+  // initial report) unless a read has already found out about the paper.
+  void ReadStatusIfPaperUnread();
 
   // --- Output -------------------------------------------------------------------
   LONG Send(PrinterBuffer& buffer, bool urgent);
@@ -178,11 +183,32 @@ class CPrinterBase {
   LONG PrintLine(LONG station, const std::wstring& positionList, LONG* result);
   LONG PrintCurveText(LONG station, LONG textNumber, LONG horizontalPosition,
                       const std::wstring& text, LONG* result);
-  LONG CheckHealth(LONG level, LONG* result);
-  LONG DirectIO(LONG command, LONG* data, std::wstring& text, LONG* result);
+
+  // --- Cash drawer (PrinterDrawer.cpp) ---------------------------------------------
+  // Pulses the pins SetupCashDrawer selected; with a drawer sensor, waits briefly for
+  // it to report open. Refused with OPOS_E_BUSY while output is queued or running.
   LONG OpenDrawer(LONG* result);
+  // Asks the printer for the drawer sensor; the stored state (valid 0) when it cannot.
+  int GetDrawerOpenState(int clearFirst, int* valid);
+  // Polls the drawer every 300 ms until it closes or the close time-out passes,
+  // sounding the buzzer after beepTimeout ms (never for a negative one). Result 0 when
+  // the drawer was read closed, OPOS_E_TIMEOUT when the wait ended with it open.
   LONG WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG beepDuration,
                           LONG beepDelay, LONG* result);
+
+  // --- Health, direct I/O, statistics (PrinterHealth.cpp) ---------------------------
+  LONG CheckHealth(LONG level, LONG* result);
+  const char* GetStatusString(LONG code) const;
+  // 100 appends to an open transaction or writes at once, 101 writes at once; the
+  // result is the write's. Other commands do nothing.
+  LONG DirectIO(LONG command, LONG* data, std::wstring& text, LONG* result);
+  // Not supported by these printers: OPOS_E_EXTENDED with extended code 300.
+  LONG RetrieveStatistics(std::wstring& statistics, LONG* result);
+  LONG UpdateStatistics(const std::wstring& statistics, LONG* result);
+  LONG ResetStatistics(const std::wstring& statistics, LONG* result);
+  LONG CompareFirmwareVersion(const std::wstring& fileName, LONG* comparison, LONG* result);
+  LONG UpdateFirmware(const std::wstring& fileName, LONG* result);
+
   LONG GetPropertyNumber(LONG index, LONG* value);
   LONG SetPropertyNumber(LONG index, LONG value, LONG* result);
   LONG GetPropertyString(LONG index, BSTR* value);
@@ -227,6 +253,7 @@ class CPrinterBase {
 
   // --- Engine state read by the COM layer and tests ----------------------------------
   const std::wstring& GetModelName() const { return modelName_; }
+  const std::wstring& GetDeviceName() const { return deviceName_; }
   const std::string& GetFirmwareVersion() const { return firmwareVersion_; }
   const std::string& GetMakerName() const { return makerName_; }
   const std::wstring& GetDeviceDescription() const { return deviceDescription_; }
@@ -280,17 +307,35 @@ class CPrinterBase {
   void InitProperty();
   void DisableDevice();
   void RestoreAsbAfterReconnect();
+  LONG ReportWriteFailure();
   void LeaveLayoutModes();
   void SetFont(int fontIndex);
   // Property helpers (PrinterProperties.cpp).
   LONG SetRecLineChars(LONG chars);
   bool IsInCharacterSetList(LONG characterSet) const;
+  struct CodePagePair {
+    UINT conversion;  // the code page text is converted with
+    LONG table;       // the code page whose table SelectCodePage switches to
+  };
+  CodePagePair PrintCodePages(LONG characterSet) const;
+  UINT PrintableAnsiCodePage() const;
   void RewritePageAreaTexts();
   // Reads "x,y,width,height"; false when the text has fewer than three commas.
   bool GetValueInPageModeAreaString(const std::wstring& text, LONG& x, LONG& y, LONG& width,
                                     LONG& height) const;
   LONG Capability(LONG index) const;
   void SetCapability(LONG index, LONG value);
+  void ForgetPaperAndCover();
+  // GetPrinterState's body; byAsb chooses the automatic status back reader.
+  LONG ReadPrinterState(bool initialReport, bool byAsb);
+  // Writes one block, in packets when the model frames its data (the caller holds the
+  // port lock or lets the port holder try it).
+  bool WriteBlock(const PrinterBuffer& block);
+  // The drawer pulse and beeps: written at once, even in AsyncMode, with no OutputID
+  // and without the pending print settings.
+  LONG SendOwnCommands(PrinterBuffer& buffer);
+  // SetRC, and the stored ResultCode into *result; returns 0 as the methods do.
+  LONG ReportResult(LONG code, LONG* result);
   // One status request and its 1-byte answer (the last byte that arrived).
   int ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte);
   // Takes the port lock: one try, then up to 100 more 100 ms apart.
@@ -322,6 +367,9 @@ class CPrinterBase {
   // the command that switches it on is being written.
   int asbConnection_ = 0;
   BYTE statusMethod_ = 2;  // bit 0 real-time status (DLE EOT), bit 1 by command (GS r)
+  // Set by a model whose printer takes every byte in packets (the builder's WriteData):
+  // print data, set-up and status requests alike, whatever the model's name.
+  int packetFraming_ = 0;
   ICmdHelper* cmdHelper_ = nullptr;
   PrinterBuffer commandBuffer_{2048, 32};
   std::string firmwareVersion_ = "1.00";  // at most 255 bytes
@@ -330,6 +378,10 @@ class CPrinterBase {
   std::wstring deviceDescription_ = L"Corlin High Performance Printer";
   LONG claimTimeout_ = 0;
   int bitmapMode_ = 0;
+
+  std::wstring deviceName_;  // as opened; printed by the health check
+
+  PrinterBuffer drawerBuffer_{32, 32};  // the pulse block
 
   // Status. lastStatus_ is written by GetPrinterState on whichever thread polls and read
   // by State on the application's threads: both under statusMutex_.
@@ -341,6 +393,7 @@ class CPrinterBase {
   };
   StatusMutex statusMutex_;
   tagPrinterStatus lastStatus_;
+  int paperStateRead_ = 0;  // a status read since the open told the paper state
   LONG lastOutputId_ = 0;
   std::array<BYTE, 256> replyBuffer_{};
   PrinterBuffer statusCommandBuffer_{32, 32};
@@ -357,7 +410,7 @@ class CPrinterBase {
   int currentFont_ = 0;
   BYTE charWidth_ = 12, charHeight_ = 24;
   BYTE formatLineLength_ = 48;
-  int buzzer_ = 0;
+  int buzzer_ = 0;  // WaitForDrawerClose may sound the printer's buzzer
   int printCompletionRequest_ = 0;
 
   // Property values

@@ -1,4 +1,6 @@
 // Handing finished blocks to the port, and the output methods not built yet.
+#include <cwchar>
+
 #include "ICmdHelper.h"
 #include "IPort.h"
 #include "OposConstants.h"
@@ -50,9 +52,8 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
     ~Unlocker() { engine->UnlockPort(); }
   } unlocker{this};
 
-  const bool packetProtocol = modelName_ == L"K15" && bidirectional_;
-  if (!packetProtocol) {
-    if (!printerPort_->Write(buffer.Data(), 0, buffer.Size())) return OPOS_E_NOHARDWARE;
+  if (!WriteBlock(buffer)) return ReportWriteFailure();
+  if (!packetFraming_) {
     RestoreAsbAfterReconnect();
     if (bidirectional_ && waitForReply) {
       LONG count = 0;
@@ -62,12 +63,10 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
     }
     return 0;
   }
+  if (!bidirectional_) return 0;
 
   // The packet protocol answers every packet; collect replies until the printer's
   // final acknowledgement (0xBB) or silence.
-  PrinterBuffer packets(static_cast<std::int32_t>(buffer.Size()) + 64, 32);
-  cmdHelper_->WriteData(packets, buffer);
-  if (!printerPort_->Write(packets.Data(), 0, packets.Size())) return OPOS_E_NOHARDWARE;
   Sleep(10);
   LONG received = 0;
   while (received < 255) {
@@ -81,6 +80,30 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
   return 0;
 }
 
+bool CPrinterBase::WriteBlock(const PrinterBuffer& block) {
+  if (!packetFraming_ || !cmdHelper_) return printerPort_->Write(block.Data(), 0, block.Size());
+  packetBuffer_.Clear();
+  cmdHelper_->WriteData(packetBuffer_, block);
+  return printerPort_->Write(packetBuffer_.Data(), 0, packetBuffer_.Size());
+}
+
+// A write that failed: 107, with what the port says went wrong as the error text (the
+// text an application shows), so a partly sent block is never reported as printed.
+LONG CPrinterBase::ReportWriteFailure() {
+  Tesk::IO::IPort* port = printerPort_ ? printerPort_->GetPort() : nullptr;
+  std::wstring text = port ? port->GetErrorText() : std::wstring();
+  errorNumber_ = port ? port->GetErrorCode() : 0;
+  if (text.empty()) {
+    const DWORD system = port ? port->GetSystemError() : 0;
+    wchar_t fallback[64];
+    std::swprintf(fallback, 64, L"Write to the printer failed! ErrorCode:%u", static_cast<unsigned>(system));
+    text = fallback;
+    if (errorNumber_ == 0) errorNumber_ = static_cast<LONG>(system);
+  }
+  errorText_ = std::move(text);
+  return OPOS_E_NOHARDWARE;
+}
+
 // A network printer that was reconnected during a write has forgotten the automatic
 // status back the old connection enabled; without it no status change would arrive.
 void CPrinterBase::RestoreAsbAfterReconnect() {
@@ -92,7 +115,7 @@ void CPrinterBase::RestoreAsbAfterReconnect() {
   if (justSwitchedOn) return;
   PrinterBuffer asbOn(8, 8);
   cmdHelper_->SetAutoStatusBack(asbOn, 0xFF);
-  printerPort_->Write(asbOn.Data(), 0, asbOn.Size());
+  WriteBlock(asbOn);
 }
 
 // Drops queued jobs and everything collected for later output; the transaction,
@@ -130,10 +153,6 @@ ZANTH_NOT_AVAILABLE(ClearPrintArea(LONG* result))
 ZANTH_NOT_AVAILABLE(PageModePrint(LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintLine(LONG, const std::wstring&, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintCurveText(LONG, LONG, LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(CheckHealth(LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(DirectIO(LONG, LONG*, std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(OpenDrawer(LONG* result))
-ZANTH_NOT_AVAILABLE(WaitForDrawerClose(LONG, LONG, LONG, LONG, LONG* result))
 
 #undef ZANTH_NOT_AVAILABLE
 

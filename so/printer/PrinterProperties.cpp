@@ -115,10 +115,12 @@ LONG CPrinterBase::SetPropertyNumber(LONG index, LONG value, LONG* result) {
     case PIDX_BinaryConversion: binaryConversion_ = value; break;
     case PIDXPtr_AsyncMode:
       // The packet-framed printer always prints synchronously.
-      if (modelName_ != L"K15") asyncMode_ = value ? 1 : 0;
+      if (!packetFraming_) asyncMode_ = value ? 1 : 0;
       break;
     case PIDXPtr_CharacterSet:
-      if (!IsInCharacterSetList(value)) {
+      // A page text cannot be converted to (Unicode 997, the user table 255) would
+      // print nothing at all: refused here instead.
+      if (!IsInCharacterSetList(value) || !IsValidCodePage(PrintCodePages(value).conversion)) {
         refuse(OPOS_E_ILLEGAL);
         break;
       }
@@ -303,6 +305,38 @@ bool CPrinterBase::GetValueInPageModeAreaString(const std::wstring& text, LONG& 
   width = LeadingInteger(narrow.c_str() + starts[2]);
   height = LeadingInteger(narrow.c_str() + starts[3]);
   return true;
+}
+
+// The OPOS pseudo code pages and the ANSI code page, resolved to what the text is
+// converted with and the table the printer is switched to; both are always the same
+// page, so every character prints as the byte that was sent.
+CPrinterBase::CodePagePair CPrinterBase::PrintCodePages(LONG characterSet) const {
+  switch (characterSet) {
+    case PTR_CS_ASCII: return {20127, PTR_CS_ASCII};  // 7-bit, "?" for the rest
+    case PTR_CS_ANSI: {
+      const UINT page = PrintableAnsiCodePage();
+      return {page, static_cast<LONG>(page)};
+    }
+    default: return {static_cast<UINT>(characterSet), characterSet};
+  }
+}
+
+// The ANSI code page when the printer has its table, else the character-set list's
+// first single-byte page that text can be converted to.
+UINT CPrinterBase::PrintableAnsiCodePage() const {
+  const UINT ansi = GetACP();
+  if (IsInCharacterSetList(static_cast<LONG>(ansi)) && IsValidCodePage(ansi)) return ansi;
+  const std::wstring& list = characterSetList_;
+  for (size_t start = 0; start < list.size();) {
+    size_t comma = list.find(L',', start);
+    if (comma == std::wstring::npos) comma = list.size();
+    const long page = std::wcstol(list.substr(start, comma - start).c_str(), nullptr, 10);
+    const bool doubleByte = page == 932 || page == 936 || page == 949 || page == 950;
+    if (page > 0 && !doubleByte && IsValidCodePage(static_cast<UINT>(page)))
+      return static_cast<UINT>(page);
+    start = comma + 1;
+  }
+  return 437;
 }
 
 // Items of ten or more characters cannot be code pages and are skipped; an empty

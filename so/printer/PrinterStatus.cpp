@@ -42,8 +42,12 @@ int CPrinterBase::ExchangeStatusByte(bool realTime, BYTE n, BYTE* statusByte) {
   } else {
     cmdHelper_->TransmitStatus(statusCommandBuffer_, n);
   }
-  if (!printerPort_->Write(statusCommandBuffer_.Data(), 0, statusCommandBuffer_.Size()))
-    return 0;
+  // A framing model's builder makes its real-time request a packet of its own; every
+  // other request goes out as any block does.
+  const bool written =
+      realTime ? printerPort_->Write(statusCommandBuffer_.Data(), 0, statusCommandBuffer_.Size())
+               : WriteBlock(statusCommandBuffer_);
+  if (!written) return 0;
 
   // A USB read may bring older bytes first: the status byte is the last one.
   const LONG asked = isUsb_ ? 256 : 1;
@@ -133,18 +137,55 @@ void CPrinterBase::ClearUnReadDataInPrinter() {
   }
 }
 
+// A printer that cannot answer, or did not, has an unknown status, which refuses
+// nothing: the paper out assumed from the open lasts only until this first attempt.
+void CPrinterBase::ForgetPaperAndCover() {
+  std::lock_guard<std::mutex> lock(statusMutex_.mutex);
+  lastStatus_.coverOpen = 0;
+  lastStatus_.paperEnd = 0;
+  lastStatus_.nearEnd = 0;
+}
+
+void CPrinterBase::ReadStatusIfPaperUnread() {
+  if (!enabled_ || paperStateRead_ || !(clientMode_ & 1)) return;
+  if (!asbInUse_) {
+    GetPrinterState(true);
+  } else if (isCom_) {
+    // On a serial line the answer is the block the printer sends when ASB is switched
+    // on again; a query's reply could mix with blocks there.
+    commandBuffer_.Clear();
+    cmdHelper_->SetAutoStatusBack(commandBuffer_, 0xFF);
+    DirectSend(commandBuffer_, false, 7);
+    GetPrinterState(true);
+  } else {
+    // A block comes only when something changes: ask instead, as enabling does, without
+    // touching the flag the worker's polls read meanwhile.
+    ReadPrinterState(true, false);
+  }
+}
+
 LONG CPrinterBase::GetPrinterState(bool initialReport) {
-  if (!cmdHelper_ || !printerPort_ || !bidirectional_) return -1;
+  return ReadPrinterState(initialReport, asbInUse_ != 0);
+}
+
+LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
+  if (!cmdHelper_ || !printerPort_ || !bidirectional_) {
+    if (initialReport) ForgetPaperAndCover();
+    return -1;
+  }
   tagPrinterStatus status = GetLastStatus();
-  const bool drawerOnly = (clientMode_ & 2) && !(clientMode_ & 1);
+  const bool drawerOnly = IsDrawerOnly();
 
   bool ok = false;
   for (int attempt = 0; attempt < (initialReport ? 6 : 1) && !ok; ++attempt) {
-    if (asbInUse_) {
+    if (byAsb) {
       ok = GetPrinterStateByASB(&status) != 0;
     } else if (drawerOnly) {
-      ClearUnReadDataInPrinter();
-      ok = GetPrinterStateBySendCmd(&status, 1) != 0;
+      // The model's drawer query, with the open level applied; no answer keeps the
+      // stored state.
+      status.drawerOpen = GetDrawerOpenState(1, nullptr);
+      ok = true;
+      continue;
     } else {
       ClearUnReadDataInPrinter();
       if (statusMethod_ & 1) {
@@ -157,7 +198,21 @@ LONG CPrinterBase::GetPrinterState(bool initialReport) {
       status.drawerOpen = drawerOpenLevel_ ? (status.drawer ? 1 : 0) : (status.drawer ? 0 : 1);
     }
   }
-  if (!ok) return 0;
+  if (!ok) {
+    if (initialReport) ForgetPaperAndCover();
+    return 0;
+  }
+  // The drawer-only read asks nothing about paper; a printer client joining later
+  // reads it then.
+  const bool paperRead = byAsb || !drawerOnly;
+  if (paperRead) paperStateRead_ = 1;
+
+  // Paper and cover were not read: they are unknown, refuse nothing, and have nothing to
+  // report.
+  if (initialReport && !paperRead) {
+    ForgetPaperAndCover();
+    return 0;
+  }
 
   // The status is updated under its lock; the events go out after it is released.
   std::array<LONG, 8> raised{};
@@ -234,7 +289,7 @@ LONG CPrinterBase::SendAndReadData(PrinterBuffer& request, BYTE* reply, LONG off
   Tesk::IO::IPort* port = printerPort_->GetPort();
   if (port->IsOpen()) port->DiscardInput();
   set_printerSettings(request);
-  if (!printerPort_->Write(request.Data(), 0, request.Size())) return OPOS_E_OFFLINE;
+  if (!WriteBlock(request)) return OPOS_E_OFFLINE;
 
   if (length > 0) {
     Sleep(10);

@@ -162,25 +162,38 @@ TEST_F(AsyncEvents, FlagWhenIdleReportsIdleAfterEveryBurst) {
   }
 }
 
-TEST_F(AsyncEvents, StatusChangesAfterEnableReachTheApplicationAndTheRules) {
+struct StatusStep {
+  const char* name;
+  void (sim::VirtualPrinter::*set)(bool);
+  bool on;
+  LONG event, state, printResult, extended;
+};
+
+const StatusStep kCoverOpens = {"CoverOpens", &sim::VirtualPrinter::SetCoverOpen, true,
+                                PTR_SUE_COVER_OPEN, OPOS_S_ERROR, OPOS_E_EXTENDED,
+                                OPOS_EPTR_COVER_OPEN};
+const StatusStep kCoverCloses = {"CoverCloses", &sim::VirtualPrinter::SetCoverOpen, false,
+                                 PTR_SUE_COVER_OK, OPOS_S_IDLE, OPOS_SUCCESS, 0};
+const StatusStep kPaperRunsOut = {"PaperRunsOut", &sim::VirtualPrinter::SetPaperEnd, true,
+                                  PTR_SUE_REC_EMPTY, OPOS_S_ERROR, OPOS_E_EXTENDED,
+                                  OPOS_EPTR_REC_EMPTY};
+const StatusStep kPaperBack = {"PaperBack", &sim::VirtualPrinter::SetPaperEnd, false,
+                               PTR_SUE_REC_PAPEROK, OPOS_S_IDLE, OPOS_SUCCESS, 0};
+
+struct StatusCase {
+  const char* name;
+  const wchar_t* model;
+  std::vector<StatusStep> steps;
+};
+
+class StatusAfterEnable : public AsyncEvents, public ::testing::WithParamInterface<StatusCase> {};
+
+// The printer sends its changes by itself (automatic status back), or the idle worker asks
+// (a model without it asks by transmit status, which tells paper but not the cover).
+TEST_P(StatusAfterEnable, ReachesTheApplicationAndTheRulesFollow) {
+  TempRegistry::SetString(std::wstring(kPrinterRoot) + L"Net", L"DriverModel", GetParam().model);
   OpenEnabled(false);
-  struct Step {
-    const char* name;
-    void (sim::VirtualPrinter::*set)(bool);
-    bool on;
-    LONG event, state, printResult, extended;
-  };
-  const Step steps[] = {
-      {"CoverOpens", &sim::VirtualPrinter::SetCoverOpen, true, PTR_SUE_COVER_OPEN, OPOS_S_ERROR,
-       OPOS_E_EXTENDED, OPOS_EPTR_COVER_OPEN},
-      {"CoverCloses", &sim::VirtualPrinter::SetCoverOpen, false, PTR_SUE_COVER_OK, OPOS_S_IDLE,
-       OPOS_SUCCESS, 0},
-      {"PaperRunsOut", &sim::VirtualPrinter::SetPaperEnd, true, PTR_SUE_REC_EMPTY, OPOS_S_ERROR,
-       OPOS_E_EXTENDED, OPOS_EPTR_REC_EMPTY},
-      {"PaperBack", &sim::VirtualPrinter::SetPaperEnd, false, PTR_SUE_REC_PAPEROK, OPOS_S_IDLE,
-       OPOS_SUCCESS, 0},
-  };
-  for (const Step& step : steps) {
+  for (const StatusStep& step : GetParam().steps) {
     SCOPED_TRACE(step.name);
     const size_t before = events_.Count('S', step.event);
     (device_.*step.set)(step.on);
@@ -192,6 +205,13 @@ TEST_F(AsyncEvents, StatusChangesAfterEnableReachTheApplicationAndTheRules) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Printers, StatusAfterEnable,
+    ::testing::Values(StatusCase{"AutomaticStatusBack", L"TM-T88IV",
+                                 {kCoverOpens, kCoverCloses, kPaperRunsOut, kPaperBack}},
+                      StatusCase{"Polled", L"ZQ-2A", {kPaperRunsOut, kPaperBack}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AsyncEvents, DrawerChangesReachOnlyTheDrawerClient) {
   AddDrawer(L"Till", L"Net");

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -81,23 +82,43 @@ bool Check(zanth::co::POSPrinter& printer, LONG rc, const char* what) {
   return false;
 }
 
-// The receipt, in OPOS print data: ESC | sequences for layout and style.
-const std::wstring kHeader =
+// The receipt, in OPOS print data: ESC | sequences for layout and style. Lines that fill
+// the paper width are built from the printer's characters per line.
+const std::wstring kTitle =
     L"\x1b|cA\x1b|4C\x1b|bCZANTH CAFE\n\x1b|N"
     L"\x1b|cA12 Harbour Street\n"
-    L"\x1b|cAReceipt 000042   2026-12-08 12:30\n"
-    L"\x1b|uC                                                \n";
-const std::wstring kItems1252 =
-    L"Caf\u00e9 cr\u00e8me                        \u20ac 3.20\n"
-    L"Cr\u00eape au chocolat                  \u20ac 4.50\n"
-    L"Stra\u00dfenbahn-Ticket                  \u20ac 2.90\n";
-const std::wstring kItems866 =
-    L"\u0427\u0430\u0439 \u0447\u0451\u0440\u043d\u044b\u0439 (\u0447\u0430\u0448\u043a\u0430)                  1.80\n";
+    L"\x1b|cAReceipt 000042   2026-12-08 12:30\n";
+struct Item {
+  const wchar_t* name;
+  const wchar_t* price;
+};
+const Item kItems1252[] = {
+    {L"Caf\u00e9 cr\u00e8me", L"\u20ac 3.20"},
+    {L"Cr\u00eape au chocolat", L"\u20ac 4.50"},
+    {L"Stra\u00dfenbahn-Ticket", L"\u20ac 2.90"},
+};
+const Item kItems866[] = {
+    {L"\u0427\u0430\u0439 \u0447\u0451\u0440\u043d\u044b\u0439 (\u0447\u0430\u0448\u043a\u0430)", L"1.80"},
+};
 const std::wstring kFooter =
     L"\x1b|rA\x1b|bCTOTAL   \u20ac 12.40\n"
     L"\x1b|1lF"
     L"\x1b|cA\x1b|rvC Thank you! \x1b|!rvC\n"
     L"\x1b|cA\x1b|2CMerci - Danke\n";
+
+// Item lines: the name at the left, the price against the right edge, the gap counted
+// in characters so every price ends in the last column.
+template <size_t N>
+std::wstring ItemLines(const Item (&items)[N], LONG lineChars) {
+  std::wstring lines;
+  for (const Item& item : items) {
+    const std::wstring name = item.name, price = item.price;
+    const size_t used = name.size() + price.size();
+    const size_t width = lineChars > 0 ? static_cast<size_t>(lineChars) : 0;
+    lines += name + std::wstring(used < width ? width - used : 1, L' ') + price + L"\n";
+  }
+  return lines;
+}
 
 int PrintReceipt(const std::wstring& logicalName) {
   zanth::co::POSPrinter printer;
@@ -109,14 +130,19 @@ int PrintReceipt(const std::wstring& logicalName) {
   printer.SetDeviceEnabled(true);
   if (!Check(printer, printer.ResultCode(), "DeviceEnabled")) return 1;
 
-  bool ok = Check(printer, printer.PrintNormal(PTR_S_RECEIPT, kHeader), "PrintNormal");
+  const LONG lineChars = printer.RecLineChars();
+  const std::wstring header =
+      kTitle + L"\x1b|uC" + std::wstring(static_cast<size_t>(std::max<LONG>(lineChars, 1)), L' ') + L"\n";
+  bool ok = Check(printer, printer.PrintNormal(PTR_S_RECEIPT, header), "PrintNormal");
   printer.SetCharacterSet(1252);
   ok = ok && Check(printer, printer.ResultCode(), "CharacterSet 1252") &&
-       Check(printer, printer.PrintNormal(PTR_S_RECEIPT, kItems1252), "PrintNormal");
+       Check(printer, printer.PrintNormal(PTR_S_RECEIPT, ItemLines(kItems1252, lineChars)),
+             "PrintNormal");
   // The same receipt goes on in a Cyrillic code page.
   printer.SetCharacterSet(866);
   ok = ok && Check(printer, printer.ResultCode(), "CharacterSet 866") &&
-       Check(printer, printer.PrintNormal(PTR_S_RECEIPT, kItems866), "PrintNormal");
+       Check(printer, printer.PrintNormal(PTR_S_RECEIPT, ItemLines(kItems866, lineChars)),
+             "PrintNormal");
   printer.SetCharacterSet(1252);
   ok = ok && Check(printer, printer.PrintNormal(PTR_S_RECEIPT, kFooter), "PrintNormal") &&
        Check(printer, printer.CutPaper(100), "CutPaper");

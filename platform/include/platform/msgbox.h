@@ -29,6 +29,8 @@ constexpr UINT MB_ICONMASK = 0x000000F0;
 constexpr UINT MB_DEFBUTTON2 = 0x00000100;
 constexpr UINT MB_DEFBUTTON3 = 0x00000200;
 constexpr UINT MB_DEFMASK = 0x00000F00;
+// The box stays above other windows.
+constexpr UINT MB_TOPMOST = 0x00040000;
 
 // Answers.
 constexpr int IDOK = 1;
@@ -44,6 +46,8 @@ constexpr int IDNO = 7;
 using MessageBoxHandler = std::function<int(const std::wstring& text, const std::wstring& caption, UINT type)>;
 
 // Installs the process's handler (an empty function removes it). Returns the previous one.
+// One handler serves the whole process, also the service-object library a program loads
+// with its own copy of this layer; a module that installs one removes it before it unloads.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // The answer a box gives with nobody to press a button: its default button.

@@ -6,8 +6,9 @@
 
 #include "platform/wintypes.h"
 
-// A BSTR points at the characters of a malloc'ed block: a 32-bit byte length sits
-// just before them and a NUL follows them. A null BSTR is the empty string.
+// A BSTR points at the characters of a malloc'ed block that starts with their 32-bit
+// byte length, 4 bytes before them; a NUL follows them and SysFreeString frees
+// (char*)b - 4. A null BSTR is the empty string.
 using BSTR = wchar_t*;
 
 BSTR SysAllocString(const wchar_t* text);

@@ -28,6 +28,9 @@ struct Waker;
 class TcpServer {
  public:
   TcpServer(VirtualPrinter& printer, std::uint16_t port = 0);  // 0 picks an ephemeral port
+  // Listens on another loopback address (127.x.y.z), so a test can use a fixed port such as
+  // 9100 without clashing with other tests. Throws std::system_error when it cannot bind.
+  TcpServer(VirtualPrinter& printer, std::uint16_t port, const std::string& address);
   ~TcpServer();
   TcpServer(const TcpServer&) = delete;
   TcpServer& operator=(const TcpServer&) = delete;
@@ -44,6 +47,7 @@ class TcpServer {
  private:
   void Run();
   VirtualPrinter& printer_;
+  std::string address_;
   int listenFd_ = -1;
   std::shared_ptr<Waker> waker_;
   std::uint16_t port_ = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <string>
 #include <vector>
 
 #include "PrinterBuffer.h"
@@ -129,3 +131,39 @@ TEST(PrinterBuffer, CopyIsDeep) {
 }
 
 }  // namespace
+
+// Growth past the 32-bit capacity wrapped the size arithmetic and wrote past the block.
+// Each operation must refuse, leaving the data and capacity as they were; none of them
+// may allocate or read the oversized source first.
+struct OversizeCase {
+  const char* name;
+  bool (*grow)(PrinterBuffer& buffer, const std::uint8_t* source);
+};
+
+const OversizeCase kOversizeCases[] = {
+    {"AppendBytesPastTheLimit",
+     [](PrinterBuffer& b, const std::uint8_t* s) { return b.AppendBytes(s, INT32_MAX - 5); }},
+    {"AppendBytesOfTheLimitItself",
+     [](PrinterBuffer& b, const std::uint8_t* s) { return b.AppendBytes(s, INT32_MAX); }},
+    {"InsertBytesPastTheLimit",
+     [](PrinterBuffer& b, const std::uint8_t* s) {
+       return b.InsertBytes(b.Data(), s, s + (INT32_MAX - 5));
+     }},
+    {"ResizeToTheLimit",
+     [](PrinterBuffer& b, const std::uint8_t*) { return b.Resize(INT32_MAX - 8); }},
+};
+
+TEST(PrinterBuffer, GrowthPastTheLimitFailsWithoutTouchingTheData) {
+  const std::uint8_t source[4] = {9, 9, 9, 9};
+  for (const OversizeCase& c : kOversizeCases) {
+    SCOPED_TRACE(c.name);
+    PrinterBuffer buffer(32, 32);
+    ASSERT_TRUE(buffer.AppendBytes("0123456789", 10));
+    EXPECT_FALSE(c.grow(buffer, source));
+    EXPECT_EQ(buffer.Size(), 10);
+    EXPECT_EQ(buffer.Capacity(), 32);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.Data()), 10), "0123456789");
+    EXPECT_TRUE(buffer.Append('!'));  // still usable
+    EXPECT_EQ(buffer.At(10), '!');
+  }
+}

@@ -334,13 +334,11 @@ TEST(CmdHelperK15, DrawerQueryLeftAlone) {
 }
 
 TEST(CmdHelperK15, CutsIgnoreCutFeedDistance) {
-  const int saved = CutFeedDistance;
-  CutFeedDistance = 3600;
   CmdHelper_K15 helper;
+  helper.SetCutFeedDistance(3600);
   PrinterBuffer out;
   helper.FeedAndFullCut(out);
   helper.FeedAndPartialCut(out);
-  CutFeedDistance = saved;
   EXPECT_TRUE(out.IsEmpty());
 }
 

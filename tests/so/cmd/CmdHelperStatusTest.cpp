@@ -338,36 +338,29 @@ TEST(CmdHelperBaseBuzzer, NullFrequencyRefused) {
   EXPECT_TRUE(out.IsEmpty());
 }
 
-class CutFeed : public ::testing::Test {
- protected:
-  void SetUp() override { saved_ = CutFeedDistance; }
-  void TearDown() override { CutFeedDistance = saved_; }
-  int saved_ = 0;
-};
-
-TEST_F(CutFeed, TruncatesToWholeMillimetres) {
+TEST(CutFeed, TruncatesToWholeMillimetres) {
   CCmdHelperBase helper;
   PrinterBuffer out;
-  CutFeedDistance = 3450;  // 34 mm * 8 = 272 dots, not 276
+  helper.SetCutFeedDistance(3450);  // 34 mm * 8 = 272 dots, not 276
   helper.FeedAndFullCut(out);
   EXPECT_TRUE(BytesEqual(out, {0x1B, 0x4A, 0xFF,     // ESC J 255
                                0x1B, 0x4A, 0x11,     // ESC J 17
                                0x1D, 0x56, 0x00}));  // GS V 0: full cut
 }
 
-TEST_F(CutFeed, PartialCutAtZeroDistance) {
+TEST(CutFeed, PartialCutAtZeroDistance) {
   CCmdHelperBase helper;
   PrinterBuffer out;
-  CutFeedDistance = 0;
+  helper.SetCutFeedDistance(0);
   helper.FeedAndPartialCut(out);
   EXPECT_TRUE(BytesEqual(out, {0x1B, 0x4A, 0x00,     // ESC J 0
                                0x1D, 0x56, 0x01}));  // GS V 1: partial cut
 }
 
-TEST_F(CutFeed, NegativeDistanceFeedsNothing) {
+TEST(CutFeed, NegativeDistanceFeedsNothing) {
   CCmdHelperBase helper;
   PrinterBuffer out;
-  CutFeedDistance = -500;
+  helper.SetCutFeedDistance(-500);
   helper.FeedAndFullCut(out);
   EXPECT_TRUE(BytesEqual(out, {0x1D, 0x56, 0x00}));
 }

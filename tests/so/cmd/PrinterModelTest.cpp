@@ -2,10 +2,12 @@
 // bidirectional probe list, the shared cut feed distance and copies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ModelK15.h"
 #include "ModelTMT88IV.h"
@@ -293,39 +295,41 @@ TEST_P(Bidirectional, ProbesOnlyListedModelsOnMutePorts) {
 INSTANTIATE_TEST_SUITE_P(Models, Bidirectional, ::testing::ValuesIn(kBidiCases),
                          [](const auto& info) { return std::string(info.param.testName); });
 
-class CutFeedShared : public ::testing::Test {
- protected:
-  void SetUp() override { saved_ = CutFeedDistance; }
-  void TearDown() override { CutFeedDistance = saved_; }
-  int saved_ = 0;
+// The feed before a cut belongs to each engine: a fresh TM-T88IV cut through its last
+// lines with ESC J 0 when the distance was module-wide and no 80 mm model had been
+// opened, and fed whatever the last 80 mm model opened in the process had set.
+struct CutFeedCase {
+  const char* name;
+  const wchar_t* model;
+  int dots;  // (distance / 100) * 8
 };
 
-TEST_F(CutFeedShared, LaterModelsInheritTheLast80mmValue) {
-  CutFeedDistance = 0;
-  CTM_T88IV first(L"ZQ-1B");
-  EXPECT_EQ(CutFeedDistance, 3300);
-  CTM_T88IV second(L"TM-T88IV");
-  CModelK15 third(L"K15");
-  CTM_T88IV fourth(L"ZQ-2A");
-  EXPECT_EQ(CutFeedDistance, 3300);
-  // The TM-T88IV's builder feeds 33 mm * 8 = 264 dots before the cut.
-  PrinterBuffer out;
-  second.GetCmdHelper()->FeedAndFullCut(out);
-  EXPECT_TRUE(BytesEqual(out, {0x1B, 0x4A, 0xFF,     // ESC J 255
-                               0x1B, 0x4A, 0x09,     // ESC J 9
-                               0x1D, 0x56, 0x00}));  // GS V 0
-  CTM_T88IV fifth(L"NV-21");
-  EXPECT_EQ(CutFeedDistance, 3450);
-  CTM_T88IV sixth(L"QS-2");
-  EXPECT_EQ(CutFeedDistance, 3600);
-}
+constexpr CutFeedCase kCutFeedCases[] = {
+    {"TmT88ivOwnDistance", L"TM-T88IV", 168},  // its cut distance 2100
+    {"Zq1bShorter80mm", L"ZQ-1B", 264},        // 3300
+    {"Nv21Short80mm", L"NV-21", 272},          // 3450: whole millimetres, not 276
+    {"Qs2Other80mm", L"QS-2", 288},            // 3600
+    {"Zq2a58mm", L"ZQ-2A", 64},                // its cut distance 800
+    {"UnlistedTmT88iim", L"TM-T88IIM", 168},   // construction cut distance 2100
+};
 
-TEST_F(CutFeedShared, ZeroBeforeAny80mmModel) {
-  CutFeedDistance = 0;
-  CTM_T88IV m(L"TM-T88IV");
-  PrinterBuffer out;
-  m.GetCmdHelper()->FeedAndPartialCut(out);
-  EXPECT_TRUE(BytesEqual(out, {0x1B, 0x4A, 0x00, 0x1D, 0x56, 0x01}));
+TEST(CutFeedPerEngine, EachModelFeedsItsOwnDistanceWhateverWasOpenedBefore) {
+  // Every earlier model opened first, in both orders, must not change the feed.
+  for (const CutFeedCase& before : kCutFeedCases) {
+    for (const CutFeedCase& c : kCutFeedCases) {
+      SCOPED_TRACE(std::string(c.name) + " after " + before.name);
+      CTM_T88IV earlier(before.model);
+      CTM_T88IV m(c.model);
+      CModelK15 packetModel(L"K15");
+      PrinterBuffer out;
+      m.GetCmdHelper()->FeedAndFullCut(out);
+      std::vector<BYTE> expected;
+      for (int left = c.dots; left > 0; left -= std::min(left, 255))
+        expected.insert(expected.end(), {0x1B, 0x4A, static_cast<BYTE>(std::min(left, 255))});
+      expected.insert(expected.end(), {0x1D, 0x56, 0x00});  // GS V 0: full cut
+      EXPECT_EQ(std::vector<BYTE>(out.Data(), out.Data() + out.Size()), expected);
+    }
+  }
 }
 
 TEST(CModelK15, Parameters) {
@@ -381,12 +385,12 @@ TEST(CModelK15, OpenSelects437AndStaysBidirectional) {
   EXPECT_EQ(m.IsBidirectional(), 1);
 }
 
-TEST(CModelK15, CutDistanceLeavesCutFeedAlone) {
-  const int saved = CutFeedDistance;
-  CutFeedDistance = 1234;
+TEST(CModelK15, CutsFeedNothing) {
+  // The packet dialect has no cut commands, whatever distance its engine keeps.
   CModelK15 m(L"K15");
-  EXPECT_EQ(CutFeedDistance, 1234);
-  CutFeedDistance = saved;
+  PrinterBuffer out;
+  m.GetCmdHelper()->FeedAndFullCut(out);
+  EXPECT_TRUE(out.IsEmpty());
 }
 
 // Copies must use their own builder: the source's may be gone.

@@ -106,6 +106,39 @@ TEST(EventQueue, CancelledHeadIsStillRemovedAfterItsAttempt) {
   EXPECT_EQ(queue.Count(), 0u);
 }
 
+// Disabling drops what waits in the queue, so nothing reported before the disable is
+// delivered after the next enable; a task being delivered is only cancelled.
+TEST(EventQueue, DropPendingKeepsOnlyTheTaskBeingDelivered) {
+  Journal journal;
+  CTaskContextBase queue;
+  for (int id = 1; id <= 3; ++id) queue.Push(std::make_unique<RecordingTask>(journal, id));
+  queue.DropPending();
+  EXPECT_EQ(queue.Count(), 0u);
+  EXPECT_FALSE(queue.RunOne());
+
+  // A task that drops the queue from inside its own delivery, as a disabling callback does.
+  class DroppingTask : public CTaskBase {
+   public:
+    DroppingTask(CTaskContextBase& queue, bool& cancelled) : queue_(queue), cancelled_(cancelled) {}
+    int Execute() override {
+      queue_.DropPending();
+      cancelled_ = IsCancelled();
+      return 1;
+    }
+
+   private:
+    CTaskContextBase& queue_;
+    bool& cancelled_;
+  };
+  bool cancelledInside = false;
+  queue.Push(std::make_unique<DroppingTask>(queue, cancelledInside));
+  queue.Push(std::make_unique<RecordingTask>(journal, 4));
+  EXPECT_TRUE(queue.RunOne());
+  EXPECT_TRUE(cancelledInside);
+  EXPECT_EQ(queue.Count(), 0u);
+  EXPECT_TRUE(journal.order.empty());
+}
+
 // A task that waits for the event thread from inside its own delivery.
 class SelfWaitingTask : public CTaskBase {
  public:

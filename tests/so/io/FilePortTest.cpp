@@ -70,6 +70,15 @@ class PortFiles : public ::testing::Test {
     EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
     return path;
   }
+  // An open port whose input is a FIFO, and the printer's end of that FIFO.
+  void OpenWithFifoInput(std::unique_ptr<FilePort>& port, int& replySide) {
+    std::string in = MakeFifo("in.fifo");
+    WriteFileBytes(output_, "");
+    port = MakeFilePort(output_, in);
+    ASSERT_TRUE(port->Open());
+    replySide = ::open(in.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(replySide, 0);
+  }
 
   TempDir dir_;
   std::unique_ptr<testing_support::ScopedRegistryFile> registry_;
@@ -158,12 +167,9 @@ TEST_F(PortFiles, FifosCarryBothDirections) {
 }
 
 TEST_F(PortFiles, ReadWaitsForBytesThatArriveInPieces) {
-  std::string in = MakeFifo("in.fifo");
-  WriteFileBytes(output_, "");
-  auto port = MakeFilePort(output_, in);
-  ASSERT_TRUE(port->Open());
-  int replySide = ::open(in.c_str(), O_WRONLY | O_NONBLOCK);
-  ASSERT_GE(replySide, 0);
+  std::unique_ptr<FilePort> port;
+  int replySide = -1;
+  ASSERT_NO_FATAL_FAILURE(OpenWithFifoInput(port, replySide));
   std::thread printer([replySide] {
     const char first[] = "ab";
     ASSERT_EQ(::write(replySide, first, 2), 2);
@@ -178,6 +184,45 @@ TEST_F(PortFiles, ReadWaitsForBytesThatArriveInPieces) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), "abcd");
   ::close(replySide);
 }
+
+// A FIFO whose printer stays silent: a request without wait-all keeps its short limit
+// (one 200 ms wait), and the port lock is not held through five 2 s rounds. Bytes that do
+// come are still gathered up to the length asked for.
+struct FifoReadCase {
+  const char* name;
+  const char* reply;  // what the printer writes before the read; "" for silence
+  LONG length;
+  bool ok;
+  LONG count;
+};
+
+class FifoRead : public PortFiles, public ::testing::WithParamInterface<FifoReadCase> {};
+
+TEST_P(FifoRead, WithoutWaitAllASilentPrinterEndsTheReadAfterOneShortWait) {
+  const auto& c = GetParam();
+  std::unique_ptr<FilePort> port;
+  int replySide = -1;
+  ASSERT_NO_FATAL_FAILURE(OpenWithFifoInput(port, replySide));
+  const auto replyLength = static_cast<ssize_t>(std::strlen(c.reply));
+  ASSERT_EQ(::write(replySide, c.reply, static_cast<size_t>(replyLength)), replyLength);
+  BYTE buffer[8] = {};
+  LONG count = -1;
+  const auto start = Clock::now();
+  EXPECT_EQ(port->Read(buffer, 0, c.length, &count, FALSE), c.ok);
+  // The old wait-all rounds took 10 s here; one short wait is 200 ms.
+  EXPECT_LT(ElapsedMs(start), 5000);
+  EXPECT_EQ(count, c.count);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), static_cast<size_t>(count > 0 ? count : 0)),
+            std::string(c.reply).substr(0, static_cast<size_t>(c.count)));
+  ::close(replySide);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FifoRead,
+                         ::testing::Values(FifoReadCase{"Silent", "", 1, false, 0},
+                                           FifoReadCase{"AllThere", "\x16\x12", 2, true, 2},
+                                           FifoReadCase{"Short", "\x16", 4, false, 1},
+                                           FifoReadCase{"MoreThanAsked", "abcdef", 4, true, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PortFiles, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses) {
   WriteFileBytes(output_, "");

@@ -190,6 +190,48 @@ TEST_F(TcpPort, LargeWriteGoesOutWhileThePrinterReads) {
   EXPECT_TRUE(received == job);
 }
 
+// A write that cannot complete says why, and a connection that broke after taking part
+// of the block is not reconnected: resending would print the taken part twice, sending
+// the rest would leave a gap.
+struct WriteFailure {
+  const char* name;
+  bool resetAfterSomeBytes;  // else the printer stops reading and the write stalls
+  int errorCode, otherCode;  // a reset reads as ECONNRESET, or EPIPE once it was seen
+  const wchar_t* textStart;
+};
+
+class TcpWriteFailure : public TcpPort, public ::testing::WithParamInterface<WriteFailure> {};
+
+TEST_P(TcpWriteFailure, ReportsTheCauseAndNeverSendsTheBlockAgain) {
+  const auto& c = GetParam();
+  OpenAndAccept();
+  const std::string job(8 * 1024 * 1024, 'x');
+  std::thread printer([&] {
+    if (!c.resetAfterSomeBytes) return;  // never reads
+    LoopbackServer::Receive(peer_, 64 * 1024, 10000);
+    LoopbackServer::Reset(peer_);
+    peer_ = -1;
+  });
+  const bool written = port_->Write(Bytes(job), 0, static_cast<LONG>(job.size()));
+  printer.join();
+  EXPECT_FALSE(written);
+  const LONG code = port_->GetErrorCode();
+  EXPECT_TRUE(code == c.errorCode || code == c.otherCode) << code;
+  const std::wstring text = port_->GetErrorText();
+  EXPECT_EQ(text.rfind(c.textStart, 0), 0u) << ::testing::PrintToString(text);
+  EXPECT_NE(text.find(L"of 8388608 bytes"), std::wstring::npos) << ::testing::PrintToString(text);
+  EXPECT_NE(text.find(L"WSAGetLastError:" + std::to_wstring(code)), std::wstring::npos);
+  EXPECT_EQ(server_.Accept(500), -1);  // no second connection for the same block
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TcpWriteFailure,
+    ::testing::Values(WriteFailure{"Stall", false, WSAETIMEDOUT, WSAETIMEDOUT,
+                                   L"WriteData Fail! printer took "},
+                      WriteFailure{"ResetMidBlock", true, WSAECONNRESET, WSAESHUTDOWN,
+                                   L"WriteData Fail! connection lost after "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(TcpPort, ReadsFailOnAClosedPort) {
   BYTE buffer[4];
   LONG count = 3;

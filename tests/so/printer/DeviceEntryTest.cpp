@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "DeviceEntry.h"
-#include "DeviceOpen.h"
+#include "ModelFactory.h"
 #include "ModelK15.h"
 #include "ModelTMT88IV.h"
 #include "OposConstants.h"

@@ -163,7 +163,6 @@ const Case kCases[] = {
 
 class EscapeCases : public ::testing::TestWithParam<Case> {
  protected:
-  void SetUp() override { CutFeedDistance = 0; }
   TranslatorEngine engine;
 };
 

@@ -99,8 +99,7 @@ Bytes HealthyPrinter(const Bytes& request) {
 class Pipeline : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedCutDistance_ = CutFeedDistance;
-    CutFeedDistance = 2100;  // 21 whole mm: 168 dots before every cut
+    engine.SetCutFeedDistance(2100);  // 21 whole mm: 168 dots before every cut
     port = std::make_shared<FakePort>();
     port->SetResponder(HealthyPrinter);
     engine.UsePort(port);
@@ -113,7 +112,6 @@ class Pipeline : public ::testing::Test {
     engine.SetLastStatus({});  // a printer ready to print, whatever the claim read
     port->ClearWritten();
   }
-  void TearDown() override { CutFeedDistance = savedCutDistance_; }
 
   LONG Print(const std::wstring& data) {
     LONG result = -1;
@@ -140,7 +138,6 @@ class Pipeline : public ::testing::Test {
   PipelineEngine engine;
   RecordingEvents events;
   std::shared_ptr<FakePort> port;
-  int savedCutDistance_ = 0;
 };
 
 // --- The job-opening block and pending settings -----------------------------------------
@@ -191,9 +188,12 @@ const ConversionCase kConversions[] = {
     {"DecimalShortGroupDropped", OPOS_BC_DECIMAL, 437, L"06506", {0x41}},
     {"DecimalLeadingDigitsOnly", OPOS_BC_DECIMAL, 437, L"7x9", {0x07}},
     {"NoneStopsAtZero", OPOS_BC_NONE, 437, std::wstring(L"ab\0cd", 5), {'a', 'b'}},
-    // 858 and 850 convert through 1252, where the euro sign is 0x80 (858 has it at 0xD5).
-    {"Cs858ConvertsWith1252", OPOS_BC_NONE, 858, L"\u20AC\u00E9", {0x80, 0xE9}},
-    {"Cs850ConvertsWith1252", OPOS_BC_NONE, 850, L"\u00E9", {0xE9}},
+    // Each page converts with itself, the table the job selects: 1252 and 1256 bytes
+    // under ESC t 2, 19, 32 or 37 printed other letters.
+    {"Cs858ConvertsWith858", OPOS_BC_NONE, 858, L"\u20AC\u00E9", {0xD5, 0x82}},
+    {"Cs850ConvertsWith850", OPOS_BC_NONE, 850, L"\u00E9", {0x82}},
+    {"Cs998SevenBitWithQuestionMarks", OPOS_BC_NONE, 998, L"A\u00E9", {'A', '?'}},
+    {"Cs999AnsiCodePage", OPOS_BC_NONE, 999, L"\u00E9\u20AC", {0xE9, 0x80}},  // 1252
     {"Cs437", OPOS_BC_NONE, 437, L"\u00E9", {0x82}},
 };
 
@@ -211,12 +211,12 @@ TEST_P(Conversion, AppendsTheExpectedBytes) {
 INSTANTIATE_TEST_SUITE_P(Examples, Conversion, ::testing::ValuesIn(kConversions),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Pipeline, BStr2CharReportsTheMappedCodePageOnlyWithoutBinaryConversion) {
+TEST_F(Pipeline, BStr2CharReportsTheTableCodePageOnlyWithoutBinaryConversion) {
   std::string bytes;
   UINT page = 7;
   ASSERT_EQ(Set(PIDXPtr_CharacterSet, 858), 0);
   EXPECT_EQ(engine.BStr2Char(L"ab", bytes, &page), 2);
-  EXPECT_EQ(page, 1252u);
+  EXPECT_EQ(page, 858u);  // converted with 858 itself, the table the job selects
   ASSERT_EQ(Set(PIDX_BinaryConversion, OPOS_BC_NIBBLE), 0);
   page = 7;
   engine.BStr2Char(L"ab", bytes, &page);
@@ -229,7 +229,7 @@ TEST_F(Pipeline, NibbleDataPrintsAsItsBytes) {
   EXPECT_TRUE(SameBytes(OnlyBlock(), Cat({kCodePage437, Opening(), Text("AB\n")})));
 }
 
-TEST_F(Pipeline, PrintImmediateWith858SelectsThe1252TableInsideTheJob) {
+TEST_F(Pipeline, PrintImmediateWith858ConvertsWith858AndSelectsItsTable) {
   ASSERT_EQ(Set(PIDXPtr_CharacterSet, 858), 0);
   LONG result = -1;
   EXPECT_EQ(engine.PrintImmediate(PTR_S_RECEIPT, L"\u20AC5", &result), 0);
@@ -238,19 +238,19 @@ TEST_F(Pipeline, PrintImmediateWith858SelectsThe1252TableInsideTheJob) {
       kCodePage858,        // opening block's CharacterSet, in the pending settings
       kCodePage858,        // the CharacterSet change itself, also pending
       Opening(),           // the job
-      kCodePage1252,       // the table of the code page the text was converted with
-      {0x80, '5'},         // the euro sign in 1252
+      kCodePage858,        // the table of the code page the text was converted with
+      {0xD5, '5'},         // the euro sign in 858
   });
   EXPECT_TRUE(SameBytes(OnlyBlock(), expected));
 }
 
-TEST_F(Pipeline, PrintImmediateUnderBinaryConversionSelectsCodePageZero) {
+TEST_F(Pipeline, PrintImmediateUnderBinaryConversionSendsWithKanjiModeOff) {
   ASSERT_EQ(Set(PIDX_BinaryConversion, OPOS_BC_DECIMAL), 0);
   LONG result = -1;
   EXPECT_EQ(engine.PrintImmediate(PTR_S_RECEIPT, L"065", &result), 0);
-  // Code page 0 is not a single-byte page of the table: double-byte mode, Chinese table.
-  const Bytes zeroPage = {0x1C, 0x26, 0x1B, 0x74, 0x02, 0x1B, 0x52, 0x00};
-  EXPECT_TRUE(SameBytes(OnlyBlock(), Cat({kCodePage437, Opening(), zeroPage, Text("A")})));
+  // Binary bytes stay single bytes: FS . and the CharacterSet's table from the opening.
+  const Bytes kanjiOff = {0x1C, 0x2E};
+  EXPECT_TRUE(SameBytes(OnlyBlock(), Cat({kCodePage437, Opening(), kanjiOff, Text("A")})));
 }
 
 // --- Transactions -------------------------------------------------------------------------

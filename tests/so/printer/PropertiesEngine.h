@@ -29,6 +29,7 @@ class PropertiesEngine : public TestEngine {
   using CPrinterBase::lineWidthChanged_;
   using CPrinterBase::mapMode_;
   using CPrinterBase::modelName_;
+  using CPrinterBase::packetFraming_;
   using CPrinterBase::pageMode_;
   using CPrinterBase::pageModePrintHeight_;
   using CPrinterBase::pageModePrintWidth_;

@@ -85,7 +85,11 @@ const SetCase kSetCases[] = {
     {"BinaryConversion", 11, 2, 0, -1, -1, {{11, 2}}},
     {"AsyncModeNormalisedToOne", 8001, 7, 0, -1, -1, {{8001, 1}}},
     {"CharacterSetListed", 8002, 1252, 0, -1, -1, {{8002, 1252}}},
-    {"CharacterSetListedUnicode", 8002, 997, 0, -1, -1, {{8002, 997}}},
+    // Listed but not convertible: refused at once instead of printing nothing later.
+    {"CharacterSetListedUnicodeRefused", 8002, 997, 106, 106, 0, {}},
+    {"CharacterSetListedUserTableRefused", 8002, 255, 106, 106, 0, {}},
+    {"CharacterSetListedAscii", 8002, 998, 0, -1, -1, {{8002, 998}}},
+    {"CharacterSetListedAnsi", 8002, 999, 0, -1, -1, {{8002, 999}}},
     {"CharacterSetNotListed", 8002, 1251, 106, 106, 0, {}},
     {"CharacterSetZero", 8002, 0, 106, 106, 0, {}},
     {"FlagWhenIdleAccepted", 8005, 1, 0, -1, -1, {}},
@@ -277,10 +281,11 @@ TEST_F(OpenedEngine, LetterQualityFlagsOnlyAChange) {
 }
 
 TEST_F(OpenedEngine, AsyncModeStaysOffForThePacketPrinterYetSucceeds) {
-  engine.modelName_ = L"K15";
+  engine.packetFraming_ = 1;  // whatever its name: "K15" and "K15SMB" alike
   EXPECT_EQ(SetNumber(PIDXPtr_AsyncMode, 1), 0);
   EXPECT_EQ(Number(PIDXPtr_AsyncMode), 0);
-  engine.modelName_ = L"K15SMB";  // only the exact name is synchronous-only
+  engine.packetFraming_ = 0;
+  engine.modelName_ = L"K15";  // the name alone decides nothing
   EXPECT_EQ(SetNumber(PIDXPtr_AsyncMode, 1), 0);
   EXPECT_EQ(Number(PIDXPtr_AsyncMode), 1);
 }

@@ -185,12 +185,15 @@ TEST_F(StatusFixture, UsbReplyIsJudgedByItsLastByte) {
   EXPECT_EQ(events.statuses, (std::vector<LONG>{PTR_SUE_REC_NEAREMPTY, PTR_SUE_COVER_OK}));
 }
 
-TEST_F(StatusFixture, SilentPrinterLeavesStatusAfterSixTries) {
+TEST_F(StatusFixture, SilentPrinterGivesUpAfterSixTriesWithStatusUnknown) {
   printer.silent = true;
   const DWORD start = GetTickCount();
   Enable();
   EXPECT_TRUE(events.statuses.empty());
-  EXPECT_EQ(engine.GetLastStatus().paperEnd, 1);  // unchanged since open
+  // The paper out assumed at open ends with the attempt: unknown refuses nothing.
+  EXPECT_EQ(engine.GetLastStatus().paperEnd, 0);
+  EXPECT_EQ(engine.GetLastStatus().nearEnd, 0);
+  EXPECT_EQ(engine.IsInErrorState(), 0);
   int statusRequests = 0;
   for (const auto& r : printer.requests) statusRequests += r == Bytes{0x10, 0x04, 0x01};
   EXPECT_EQ(statusRequests, 6);

@@ -30,6 +30,8 @@ class TestEngine : public Tesk::Printer::CPrinterBase {
   void SetNearEndCheck(LONG check) { SetCapability(8525, check); }
   void SetLastStatus(const Tesk::Printer::tagPrinterStatus& status) { lastStatus_ = status; }
   void SetDrawerOpenLevel(int level) { drawerOpenLevel_ = level; }
+  void SetCutFeedDistance(int hundredthsMm) { builder_.SetCutFeedDistance(hundredthsMm); }
+  void SetBuzzer(int buzzer) { buzzer_ = buzzer; }
 
  protected:
   void InitCmdHelper() override { cmdHelper_ = &builder_; }
