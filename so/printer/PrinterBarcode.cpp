@@ -244,14 +244,14 @@ LONG CPrinterBase::FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG s
   symbol.Clear();
   bool built = true;
   if (symbology == PTR_BCS_PDF417) {
-    const LONG code = Pdf417Sizing(data, h, MapNumber2DOT_H(width), &columns, &module, &rowHeight, &total);
-    if (code != 0) return code;
+    // Sizing fails with the encoder's own numbers; callers get a result code.
+    if (Pdf417Sizing(data, h, MapNumber2DOT_H(width), &columns, &module, &rowHeight, &total) != 0)
+      return OPOS_E_ILLEGAL;
     built = cmd.SetPdf417ModuleWidth(symbol, module) && cmd.SetPdf417Columns(symbol, columns) &&
             cmd.SetPdf417RowHeight(symbol, rowHeight) && cmd.SetPdf417ErrorCorrection(symbol, 49, 1) &&
             cmd.StorePdf417Data(symbol, data.Data(), data.Size()) && cmd.PrintPdf417(symbol);
   } else if (Is2D(symbology)) {
-    const LONG code = QrSizing(data, h, &module, &total);
-    if (code != 0) return code;
+    if (QrSizing(data, h, &module, &total) != 0) return OPOS_E_ILLEGAL;
     const bool model2 = data.Size() > kQrModel1Limit || symbology != PTR_BCS_QRCODE;
     built = cmd.SetQrModel(symbol, model2 ? 50 : 49) && cmd.SetQrModuleSize(symbol, module) &&
             cmd.SetQrErrorCorrection(symbol, 48) && cmd.StoreQrData(symbol, data.Data(), data.Size()) &&

@@ -206,11 +206,13 @@ TEST_F(Barcodes, RefusedSymbolInPrintDataAddsNothing) {
   PrinterBuffer out(8, 8), data(8, 8);
   const std::string big(256, '7');
   data.AppendBytes(big.data(), 256);
-  EXPECT_NE(engine.FormatBarcode(out, data, PTR_BCS_QRCODE, 400, 0, PTR_BC_LEFT, PTR_BC_TEXT_NONE), 0);
+  // Too large for the symbol: refused with the OPOS code, not the encoder's own number.
+  EXPECT_EQ(engine.FormatBarcode(out, data, PTR_BCS_QRCODE, 400, 0, PTR_BC_LEFT, PTR_BC_TEXT_NONE),
+            OPOS_E_ILLEGAL);
   EXPECT_TRUE(out.IsEmpty());
   data.Clear();
   data.AppendBytes("123", 3);
-  EXPECT_NE(engine.FormatBarcode(out, data, 999, 50, 2, PTR_BC_LEFT, PTR_BC_TEXT_NONE), 0);
+  EXPECT_EQ(engine.FormatBarcode(out, data, 999, 50, 2, PTR_BC_LEFT, PTR_BC_TEXT_NONE), OPOS_E_ILLEGAL);
   EXPECT_TRUE(out.IsEmpty());
 }
 
