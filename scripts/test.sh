@@ -39,4 +39,4 @@ for t in "${tsan_tests[@]}"; do
 done
 
 echo "== fuzz: short run of every target"
-scripts/fuzz-short.sh "${ZANTH_FUZZ_SECONDS:-20}"
+scripts/fuzz-short.sh "${ZANTH_FUZZ_SECONDS:-12}"
