@@ -63,23 +63,11 @@ class BarcodeEngine : public TestEngine {
   void SetMapMode(LONG mode) { mapMode_ = mode; }
 };
 
-Bytes HealthyPrinter(const Bytes& request) {
-  if (request.size() == 3 && request[0] == 0x10 && request[1] == 0x04) return {0x12};
-  if (request.size() == 3 && request[0] == 0x1D && request[1] == 0x72) return {0x00};
-  return {};
-}
-
 class Barcodes : public ::testing::Test {
  protected:
   void SetUp() override {
-    port = std::make_shared<FakePort>();
-    port->SetResponder(HealthyPrinter);
-    engine.UsePort(port);
-    LONG result = -1;
-    ASSERT_EQ(engine.OpenServiceW(L"printer", &events, &result), 0);
-    engine.ClaimDevice(1000, &result);
-    ASSERT_EQ(result, 0);
-    engine.SetLastStatus({});
+    port = zanth::test::OpenReadyEngine(engine, events);
+    ASSERT_FALSE(HasFailure());
     port->ClearWritten();
   }
   LONG Print(const std::wstring& data, LONG symbology, LONG height, LONG width,

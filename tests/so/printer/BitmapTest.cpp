@@ -36,11 +36,6 @@ class BitmapEngine : public TestEngine {
   }
 };
 
-Bytes HealthyPrinter(const Bytes& request) {
-  if (request.size() == 3 && request[0] == 0x10 && request[1] == 0x04) return {0x12};
-  if (request.size() == 3 && request[0] == 0x1D && request[1] == 0x72) return {0x00};
-  return {};
-}
 
 // Finds GS 8 L ... 30 70 (store raster) and returns its width, height and raster bytes.
 struct RasterCommand {
@@ -73,14 +68,8 @@ bool Contains(const Bytes& haystack, const Bytes& needle) {
 class Bitmaps : public ::testing::Test {
  protected:
   void SetUp() override {
-    port = std::make_shared<FakePort>();
-    port->SetResponder(HealthyPrinter);
-    engine.UsePort(port);
-    LONG result = -1;
-    ASSERT_EQ(engine.OpenServiceW(L"printer", &events, &result), 0);
-    engine.ClaimDevice(1000, &result);
-    ASSERT_EQ(result, 0);
-    engine.SetLastStatus({});
+    port = zanth::test::OpenReadyEngine(engine, events);
+    ASSERT_FALSE(HasFailure());
     port->ClearWritten();
   }
   std::wstring File(const std::string& name) { return platform::FromUtf8(dir.File(name)); }

@@ -22,12 +22,6 @@ class PageEngine : public TestEngine {
   int InPageMode() const { return pageMode_; }
 };
 
-Bytes HealthyPrinter(const Bytes& request) {
-  if (request.size() != 3) return {};
-  if (request[0] == 0x10 && request[1] == 0x04) return {0x12};
-  if (request[0] == 0x1D && request[1] == 0x72) return {0x00};
-  return {};
-}
 
 bool Contains(const Bytes& hay, const Bytes& needle) {
   return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
@@ -36,14 +30,9 @@ bool Contains(const Bytes& hay, const Bytes& needle) {
 class PageMode : public ::testing::Test {
  protected:
   void SetUp() override {
-    port = std::make_shared<FakePort>();
-    port->SetResponder(HealthyPrinter);
-    engine.UsePort(port);
+    port = zanth::test::OpenReadyEngine(engine, events);
+    ASSERT_FALSE(HasFailure());
     LONG result = -1;
-    ASSERT_EQ(engine.OpenServiceW(L"printer", &events, &result), 0);
-    engine.ClaimDevice(1000, &result);
-    ASSERT_EQ(result, 0);
-    engine.SetLastStatus({});
     engine.SetPropertyNumber(PIDXPtr_PageModeStation, PTR_S_RECEIPT, &result);
     ASSERT_EQ(result, 0);
     port->ClearWritten();

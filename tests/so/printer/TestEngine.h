@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -87,5 +89,28 @@ class RecordingEvents : public Tesk::Printer::IPrinterEventHandle {
   std::vector<LONG> outputs;
   std::vector<LONG> statuses;
 };
+
+// Answers the status reads of a claim: on-line, cover closed, paper present.
+inline FakePort::Bytes HealthyPrinter(const FakePort::Bytes& request) {
+  if (request.size() == 3 && request[0] == 0x10 && request[1] == 0x04) return {0x12};  // DLE EOT n
+  if (request.size() == 3 && request[0] == 0x1D && request[1] == 0x72) return {0x00};  // GS r n
+  return {};
+}
+
+// Opens and claims engine on a new scripted port that answers as HealthyPrinter, with a
+// printer ready to print and the claim's bytes cleared: where byte-exact engine tests start.
+template <class Engine>
+std::shared_ptr<FakePort> OpenReadyEngine(Engine& engine, RecordingEvents& events) {
+  auto port = std::make_shared<FakePort>();
+  port->SetResponder(HealthyPrinter);
+  engine.UsePort(port);
+  LONG result = -1;
+  EXPECT_EQ(engine.OpenServiceW(L"printer", &events, &result), 0);
+  engine.ClaimDevice(1000, &result);
+  EXPECT_EQ(result, 0);
+  engine.SetLastStatus({});
+  port->ClearWritten();
+  return port;
+}
 
 }  // namespace zanth::test
