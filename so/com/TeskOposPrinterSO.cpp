@@ -1082,8 +1082,17 @@ HRESULT CTeskOposPrinterSO::WaitForDrawerClose(LONG beepTimeout, LONG beepFreque
     bool threw = false;
     try {
       target->SetUpDrawerFor(this);
+      // The wait lasts seconds: between its passes the device's other clients, the
+      // worker's poll and event delivery may use the engine. This client stays in the
+      // table throughout, so the engine outlives the pause.
+      const std::shared_ptr<std::recursive_mutex> engineLock = EngineLock();
+      const auto pause = [&engineLock](DWORD ms) {
+        engineLock->unlock();
+        Sleep(ms);
+        engineLock->lock();
+      };
       returned = target->engine_->WaitForDrawerClose(beepTimeout, beepFrequency, beepDuration,
-                                                     beepDelay, pRC);
+                                                     beepDelay, pRC, pause);
     } catch (...) {
       threw = true;
     }

@@ -9,8 +9,10 @@
 #include <array>
 #include <mutex>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "PrinterBuffer.h"
 #include "PrinterStatusRecord.h"
@@ -113,7 +115,8 @@ class CPrinterBase {
                          LONG maxLength, BYTE startByte, BYTE endByte, LONG* count);
   LONG SendAndReadString(PrinterBuffer& request, BYTE* destination, LONG offset,
                          LONG maxLength, BYTE endByte, LONG* count);
-  void ClearUnReadDataInPrinter();
+  // Reads and drops what the printer sent unasked; *drained, when given, receives it.
+  void ClearUnReadDataInPrinter(std::vector<BYTE>* drained = nullptr);
   void RaiseStateUpdateEvent(LONG status);
   // A copy taken under the status lock: the worker's poll writes the status meanwhile.
   tagPrinterStatus GetLastStatus() const;
@@ -195,8 +198,11 @@ class CPrinterBase {
   // Polls the drawer every 300 ms until it closes or the close time-out passes,
   // sounding the buzzer after beepTimeout ms (never for a negative one). Result 0 when
   // the drawer was read closed, OPOS_E_TIMEOUT when the wait ended with it open.
+  // Between passes it calls pause(ms) when given (the caller may let others in then),
+  // else it sleeps.
   LONG WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG beepDuration,
-                          LONG beepDelay, LONG* result);
+                          LONG beepDelay, LONG* result,
+                          const std::function<void(DWORD)>& pause = {});
 
   // --- Health, direct I/O, statistics (PrinterHealth.cpp) ---------------------------
   LONG CheckHealth(LONG level, LONG* result);
@@ -330,6 +336,11 @@ class CPrinterBase {
   void ForgetPaperAndCover();
   // GetPrinterState's body; byAsb chooses the automatic status back reader.
   LONG ReadPrinterState(bool initialReport, bool byAsb);
+  void ApplyStatus(const tagPrinterStatus& status, bool initialReport);
+  void ApplyNewestStatusBlock(const std::vector<BYTE>& drained);
+  int DrawerOpenFromSensor(int sensor) const;
+  void NoteDrawerState(int open);
+  int QueryDrawerSensor(int clearFirst, int* open, std::vector<BYTE>* drained);
   // Writes one block, in packets when the model frames its data (the caller holds the
   // port lock or lets the port holder try it).
   bool WriteBlock(const PrinterBuffer& block);

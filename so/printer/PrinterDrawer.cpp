@@ -1,6 +1,8 @@
 // The cash drawer on the printer's kick-out connector: the pulse that opens it, the
 // sensor query that reads it back, and the wait for it to close.
 #include <array>
+#include <optional>
+#include <vector>
 
 #include "ICmdHelper.h"
 #include "IPort.h"
@@ -45,23 +47,37 @@ LONG CPrinterBase::OpenDrawer(LONG* result) {
 }
 
 int CPrinterBase::GetDrawerOpenState(int clearFirst, int* valid) {
-  const int stored = GetLastStatus().drawerOpen ? 1 : 0;
   if (valid) *valid = 0;
-  if (!cmdHelper_ || !printerPort_ || !bidirectional_) return stored;
+  int open = 0;
+  std::vector<BYTE> drained;
+  const int answered = QueryDrawerSensor(clearFirst, &open, &drained);
+  // Applied once the port is free again: the block first, the fresher answer last.
+  ApplyNewestStatusBlock(drained);
+  if (!answered) return GetLastStatus().drawerOpen ? 1 : 0;
+  NoteDrawerState(open);
+  if (valid) *valid = 1;
+  return open;
+}
+
+// Asks the model's drawer query; 1 with the open level applied to the answer in *open,
+// 0 when nothing was asked or nothing came back. What the clearing read took, and any
+// status block met before the answer, is left in *drained.
+int CPrinterBase::QueryDrawerSensor(int clearFirst, int* open, std::vector<BYTE>* drained) {
+  if (!cmdHelper_ || !printerPort_ || !bidirectional_) return 0;
   // Built per call: the worker's poll and the caller's thread both ask. A builder
   // without a drawer query leaves the bytes zero, and nothing goes to the printer.
   std::array<BYTE, 3> query{};
   cmdHelper_->GetDrawerStatusQuery(query.data());
-  if (query == std::array<BYTE, 3>{}) return stored;
-  if (!WaitForPortLock()) return stored;
+  if (query == std::array<BYTE, 3>{}) return 0;
+  if (!WaitForPortLock()) return 0;
   struct Unlocker {
     CPrinterBase* engine;
     ~Unlocker() { engine->UnlockPort(); }
   } unlocker{this};
 
   BYTE reply[4] = {};
-  if (clearFirst) ClearUnReadDataInPrinter();
-  if (!printerPort_->Write(query.data(), 0, static_cast<LONG>(query.size()))) return stored;
+  if (clearFirst) ClearUnReadDataInPrinter(drained);
+  if (!printerPort_->Write(query.data(), 0, static_cast<LONG>(query.size()))) return 0;
 
   // GS r 2 answers one byte; a USB transfer may bring older bytes before it.
   auto readReply = [&]() -> LONG {
@@ -70,20 +86,45 @@ int CPrinterBase::GetDrawerOpenState(int clearFirst, int* valid) {
                              : printerPort_->Read(reply, 0, 1, &count, TRUE);
     return read ? count : 0;
   };
+  // With automatic status back on, a status block may arrive before the answer (the
+  // printer reports a change whenever it sees one). Its first byte has bit 4 set, which
+  // an answer never has; the block goes with the drained bytes, the answer is read on.
+  int blockBytesLeft = 0;
+  std::optional<BYTE> answer;
+  auto take = [&](LONG count) {
+    for (LONG i = 0; i < count; ++i) {
+      const BYTE b = reply[i];
+      if (blockBytesLeft > 0) {
+        --blockBytesLeft;
+        if (drained) drained->push_back(b);
+      } else if (asbInUse_ && (b & 0x93) == 0x10) {
+        blockBytesLeft = 3;
+        if (drained) drained->push_back(b);
+      } else {
+        answer = b;  // the last answer byte of a USB transfer is the newest
+      }
+    }
+  };
   Sleep(10);
   LONG count = readReply();
   if (count <= 0 && (isUsb_ || isLpt_)) {
     Sleep(50);
     count = readReply();
   }
-  if (count <= 0) return stored;
-  const BYTE last = reply[(count < 4 ? count : 4) - 1];
-  if (valid) *valid = 1;
-  return drawerOpenLevel_ ? (last == 1) : (last == 0);
+  take(count);
+  // Blocks came first: read on for the answer, each read bounded by the port's time-out.
+  for (int extra = 0; !answer && count > 0 && extra < 8; ++extra) {
+    count = readReply();
+    take(count);
+  }
+  if (!answer) return 0;
+  *open = drawerOpenLevel_ ? (*answer == 1) : (*answer == 0);
+  return 1;
 }
 
 LONG CPrinterBase::WaitForDrawerClose(LONG beepTimeout, LONG /*beepFrequency*/, LONG beepDuration,
-                                      LONG beepDelay, LONG* result) {
+                                      LONG beepDelay, LONG* result,
+                                      const std::function<void(DWORD)>& pause) {
   const DWORD limit = static_cast<DWORD>(drawerWaitTimeout_ < 0 ? 0 : drawerWaitTimeout_);
   const DWORD start = GetTickCount();
   // The printer's own buzzer: two beeps per command.
@@ -115,7 +156,11 @@ LONG CPrinterBase::WaitForDrawerClose(LONG beepTimeout, LONG /*beepFrequency*/, 
       lastBeep = now;
       if (canBeep) SendOwnCommands(beep);
     }
-    Sleep(300);
+    if (pause) {
+      pause(300);
+    } else {
+      Sleep(300);
+    }
     elapsed = GetTickCount() - start;
   } while (open && elapsed < limit);
 

@@ -118,23 +118,58 @@ int CPrinterBase::GetPrinterStateByASB(tagPrinterStatus* status) {
   return cmdHelper_->ParseAutoStatus(replyBuffer_.data(), status) ? 1 : 0;
 }
 
-void CPrinterBase::ClearUnReadDataInPrinter() {
+void CPrinterBase::ClearUnReadDataInPrinter(std::vector<BYTE>* drained) {
   if (!cmdHelper_ || !printerPort_ || !bidirectional_) return;
   try {
     LONG count = 0;
     if (isUsb_) {
-      printerPort_->ReadOnce(replyBuffer_.data(), 0, 256, &count, FALSE);
+      const bool read = printerPort_->ReadOnce(replyBuffer_.data(), 0, 256, &count, FALSE);
+      if (drained && read && count > 0)
+        drained->insert(drained->end(), replyBuffer_.begin(), replyBuffer_.begin() + count);
       Sleep(10);
       return;
     }
     // Bounded so a printer that floods bytes cannot hold the caller forever.
-    for (int drained = 0; drained < 4096; ++drained) {
+    for (int at = 0; at < 4096; ++at) {
       count = 0;
       if (!printerPort_->ReadOnce(replyBuffer_.data(), 0, 1, &count, FALSE) || count == 0) break;
+      if (drained) drained->push_back(replyBuffer_[0]);
     }
   } catch (...) {
     // A failed drain must not stop the poll.
   }
+}
+
+// With automatic status back on, the bytes a drawer query clears first may hold the block
+// that reports a change (the drawer springing open after its pulse, the cover opening):
+// the newest valid block among them is applied as the worker would have applied it.
+void CPrinterBase::ApplyNewestStatusBlock(const std::vector<BYTE>& drained) {
+  if (!asbInUse_ || drained.size() < 4) return;
+  for (size_t at = drained.size() - 4 + 1; at-- > 0;) {
+    tagPrinterStatus status = GetLastStatus();
+    if (!cmdHelper_->ParseAutoStatus(drained.data() + at, &status)) continue;
+    status.drawerOpen = DrawerOpenFromSensor(status.drawer);
+    ApplyStatus(status, false);
+    return;
+  }
+}
+
+int CPrinterBase::DrawerOpenFromSensor(int sensor) const {
+  return drawerOpenLevel_ ? (sensor ? 1 : 0) : (sensor ? 0 : 1);
+}
+
+// A drawer read by its own query is the drawer's state too: recorded, and a change
+// reported as a status block would report it.
+void CPrinterBase::NoteDrawerState(int open) {
+  bool changed = false;
+  {
+    std::lock_guard<std::mutex> lock(statusMutex_.mutex);
+    if ((lastStatus_.drawerOpen != 0) != (open != 0)) {
+      lastStatus_.drawerOpen = open ? 1 : 0;
+      changed = clientMode_ != 0;
+    }
+  }
+  if (changed) RaiseStateUpdateEvent(open ? 2 : 1);
 }
 
 // A printer that cannot answer, or did not, has an unknown status, which refuses
@@ -182,8 +217,13 @@ LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
       ok = GetPrinterStateByASB(&status) != 0;
     } else if (drawerOnly) {
       // The model's drawer query, with the open level applied; no answer keeps the
-      // stored state.
-      status.drawerOpen = GetDrawerOpenState(1, nullptr);
+      // stored state. A status block met on the way may have changed it meanwhile.
+      int open = 0;
+      std::vector<BYTE> drained;
+      const int answered = QueryDrawerSensor(1, &open, &drained);
+      ApplyNewestStatusBlock(drained);
+      status = GetLastStatus();
+      if (answered) status.drawerOpen = open;
       ok = true;
       continue;
     } else {
@@ -194,9 +234,7 @@ LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
         ok = GetPrinterStateBySendCmd(&status, 0) != 0;
       }
     }
-    if (ok) {
-      status.drawerOpen = drawerOpenLevel_ ? (status.drawer ? 1 : 0) : (status.drawer ? 0 : 1);
-    }
+    if (ok) status.drawerOpen = DrawerOpenFromSensor(status.drawer);
   }
   if (!ok) {
     if (initialReport) ForgetPaperAndCover();
@@ -214,6 +252,13 @@ LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
     return 0;
   }
 
+  ApplyStatus(status, initialReport);
+  return 0;
+}
+
+// Records a status read and raises the changes it brings: every field at the initial
+// report, only what changed afterwards.
+void CPrinterBase::ApplyStatus(const tagPrinterStatus& status, bool initialReport) {
   // The status is updated under its lock; the events go out after it is released.
   std::array<LONG, 8> raised{};
   size_t raisedCount = 0;
@@ -274,7 +319,6 @@ LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
     if (worker_) worker_->NoteStatus(lastStatus_.coverOpen != 0, lastStatus_.paperEnd != 0);
   }
   for (size_t i = 0; i < raisedCount; ++i) RaiseStateUpdateEvent(raised[i]);
-  return 0;
 }
 
 LONG CPrinterBase::SendAndReadData(PrinterBuffer& request, BYTE* reply, LONG offset,

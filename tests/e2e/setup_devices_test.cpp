@@ -90,13 +90,6 @@ TEST_F(SetupDevices, PrinterTestRunsTwiceAndClosesEachTime) {
 }
 
 TEST_F(SetupDevices, DrawerTestRunsTwiceWithTheSuccessText) {
-  {
-    co::CashDrawer probe;
-    ASSERT_EQ(probe.Open(drawer_.drawerName), OPOS_SUCCESS);
-    ASSERT_EQ(probe.ClaimDevice(1000), OPOS_SUCCESS);
-    probe.SetDeviceEnabled(true);
-    if (probe.OpenDrawer() == OPOS_E_ILLEGAL) GTEST_SKIP() << "the engine does not open drawers yet";
-  }
   setup::DeviceTester tester(L"Setup");
   for (int round = 1; round <= 2; ++round) {
     SCOPED_TRACE(round);
@@ -104,7 +97,7 @@ TEST_F(SetupDevices, DrawerTestRunsTwiceWithTheSuccessText) {
               std::vector<std::wstring>{L"INTERACTIVE HealthCheck: Success!"});
     EXPECT_FALSE(tester.DrawerOpen());
   }
-  EXPECT_EQ(device_.PulseCount(), 3);
+  EXPECT_EQ(device_.PulseCount(), 2);  // one kick per test
 }
 
 // A drawer that opens but cannot be kicked (its entry selects no connector pin, which the
