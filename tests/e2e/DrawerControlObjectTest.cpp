@@ -63,10 +63,11 @@ TEST_P(DrawerThroughControlObject, OpensBeepsUntilClosedAndThePrinterStillPrints
   TempRegistry::SetString(drawerKey, L"DrawerPin", L"1");
   TempRegistry::SetString(drawerKey, L"WaitForDrawerCloseTimeOut", L"60000");
 
-  co::CashDrawer drawer;
+  // Declared before the control object: its callback may run until it is closed.
   std::mutex statusMutex;
   std::condition_variable statusChanged;
   std::vector<LONG> statuses;
+  co::CashDrawer drawer;
   drawer.Callbacks().statusUpdate = [&](LONG status) {
     std::lock_guard<std::mutex> lock(statusMutex);
     statuses.push_back(status);

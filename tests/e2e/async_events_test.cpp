@@ -113,6 +113,10 @@ class AsyncEvents : public ::testing::Test {
   }
 
   TempRegistry registry_;
+  // What a test's callbacks count lives here, not in the test body: a callback may still
+  // be running when the body has returned, until TearDown closes the control object.
+  std::atomic<int> answered_{0};
+  std::atomic<bool> disabledInside_{false};
   sim::VirtualPrinter device_;
   std::unique_ptr<sim::TcpServer> server_;
   std::uint16_t port_ = 0;
@@ -233,13 +237,12 @@ TEST_F(AsyncEvents, DrawerChangesReachOnlyTheDrawerClient) {
 
 TEST_F(AsyncEvents, WriteFailureIsHeldAndRetriedOnceThePrinterIsBack) {
   OpenEnabled();
-  std::atomic<int> answered{0};
-  printer_.Callbacks().error = [&](LONG rc, LONG rcx, LONG locus, LONG& response) {
-    events_.Add('E', rc, rcx);
+  printer_.Callbacks().error = [this](LONG rc, LONG rcx, LONG locus, LONG& response) {
     EXPECT_EQ(locus, OPOS_EL_OUTPUT);
     EXPECT_EQ(response, OPOS_ER_RETRY);  // the default
-    if (answered++ == 0) server_ = std::make_unique<sim::TcpServer>(device_, port_);
+    if (answered_++ == 0) server_ = std::make_unique<sim::TcpServer>(device_, port_);
     response = OPOS_ER_RETRY;
+    events_.Add('E', rc, rcx);
   };
   server_.reset();  // the printer goes away: connection refused
   const auto ids = PrintLines({L"kept\n"});
@@ -277,10 +280,9 @@ TEST_F(AsyncEvents, WriteFailureAnsweredWithClearDropsTheQueue) {
 // Control calls from inside a callback return at once and take effect after it.
 TEST_F(AsyncEvents, CallbackThatDisablesTheDeviceReturnsAndEventsResumeAfterReEnable) {
   OpenEnabled();
-  std::atomic<bool> disabledInside{false};
-  printer_.Callbacks().outputComplete = [&](LONG id) {
+  printer_.Callbacks().outputComplete = [this](LONG id) {
+    if (!disabledInside_.exchange(true)) printer_.SetDeviceEnabled(false);
     events_.Add('O', id);
-    if (!disabledInside.exchange(true)) printer_.SetDeviceEnabled(false);
   };
   PrintLines({L"first\n", L"second\n"});
   ASSERT_TRUE(events_.WaitFor('O', 1));
@@ -325,22 +327,21 @@ TEST_F(AsyncEvents, SecondClaimByAnEnabledClientKeepsItsEvents) {
 // printing synchronously: the clear must not touch the lines being built.
 TEST_F(AsyncEvents, ClearAnswerDoesNotLoseSynchronousLines) {
   OpenEnabled(false);
-  std::atomic<int> errors{0};
-  printer_.Callbacks().error = [&](LONG, LONG, LONG, LONG& response) {
-    ++errors;
+  printer_.Callbacks().error = [this](LONG, LONG, LONG, LONG& response) {
+    ++answered_;
     response = OPOS_ER_CLEAR;
   };
   // Printing goes on while the answers to the errors run on the event thread.
   int lines = 0;
   const auto until = std::chrono::steady_clock::now() + 20s;
-  for (; errors.load() < 3 && std::chrono::steady_clock::now() < until; ++lines) {
+  for (; answered_.load() < 3 && std::chrono::steady_clock::now() < until; ++lines) {
     ASSERT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, L"line " + std::to_wstring(lines) + L" end\n"),
               OPOS_SUCCESS);
     if (lines % 10 == 0) {
       EXPECT_NE(printer_.SetLogo(99, L"logo"), OPOS_SUCCESS);  // raises an error event
     }
   }
-  EXPECT_GE(errors.load(), 3);
+  EXPECT_GE(answered_.load(), 3);
   const std::string last = "line " + std::to_string(lines - 1) + " end";
   ASSERT_TRUE(device_.WaitFor(
       [&] { return device_.PrintedText().find(last) != std::string::npos; }, 30s));
