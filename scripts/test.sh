@@ -13,13 +13,11 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 # The setup tool's window is left out here; its registry rules are tested in this build too.
 # One test at a time under the sanitizers: several timing checks starve when the slowed
-# end-to-end suites run beside them. A few engine status tests still race the worker's
-# first idle poll under the sanitizers' slowness (known, to be mended): a failing case is
-# run again, up to three times in all.
+# end-to-end suites run beside them.
 scripts/setup.sh build-asan -DZANTH_SANITIZE=ON -DZANTH_BUILD_BENCH=OFF -DZANTH_BUILD_SETUP=OFF
 echo "== tests: AddressSanitizer + UndefinedBehaviorSanitizer build"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j1 --repeat until-pass:3
+  ctest --test-dir build-asan --output-on-failure -j1
 
 echo "== tests: ThreadSanitizer build of the threaded code (worker, event thread, COM)"
 tsan_tests=(test_task_thread com_event_queue_test test_printer_worker com_so_test

@@ -62,12 +62,13 @@ struct DrawerFixture : ::testing::Test {
     return std::string(w.begin(), w.end());
   }
 
-  TestEngine engine;
   RecordingEvents events;
   std::shared_ptr<FakePort> port;
   std::vector<BYTE> drawerReplies;
   size_t queries = 0;
   std::vector<Clock::time_point> stamps;
+  // Declared last, so it goes first: its worker may still call the members above.
+  TestEngine engine;
 };
 
 struct PulseCase {
@@ -199,13 +200,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DrawerQuery, BuilderWithoutQueryWritesNothing) {
+  RecordingEvents events;
   struct K15Engine : TestEngine {
     K15Engine() { cmdHelper_ = &k15; }
     CmdHelper_K15 k15;
   } engine;
   auto port = std::make_shared<FakePort>(L"TCP/IP");
   engine.UsePort(port);
-  RecordingEvents events;
   LONG result = 0;
   engine.OpenServiceW(L"p", &events, &result);
   engine.ClaimDevice(0, &result);

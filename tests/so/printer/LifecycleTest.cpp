@@ -37,9 +37,10 @@ struct Fixture : ::testing::Test {
     return result;
   }
 
-  TestEngine engine;
   RecordingEvents events;
   std::shared_ptr<FakePort> port;
+  // Declared last, so it goes first: its worker may still call the members above.
+  TestEngine engine;
 };
 
 TEST_F(Fixture, FullCycleReportsSuccessAndSendsClaimSequence) {

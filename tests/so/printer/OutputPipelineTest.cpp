@@ -135,9 +135,10 @@ class Pipeline : public ::testing::Test {
     return blocks.empty() ? Bytes{} : blocks.back();
   }
 
-  PipelineEngine engine;
   RecordingEvents events;
   std::shared_ptr<FakePort> port;
+  // Declared last, so it goes first: its worker may still call the members above.
+  PipelineEngine engine;
 };
 
 // --- The job-opening block and pending settings -----------------------------------------

@@ -49,9 +49,10 @@ class PageMode : public ::testing::Test {
     return result;
   }
 
-  PageEngine engine;
   RecordingEvents events;
   std::shared_ptr<FakePort> port;
+  // Declared last, so it goes first: its worker may still call the members above.
+  PageEngine engine;
 };
 
 // ESC W 10,40,300,200 then CAN: y and height in vertical dots (pitch 0.0625 mm).

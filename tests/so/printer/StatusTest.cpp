@@ -66,10 +66,11 @@ struct StatusFixture : ::testing::Test {
     return events.statuses;
   }
 
-  TestEngine engine;
   RecordingEvents events;
   ScriptedPrinter printer;
   std::shared_ptr<FakePort> port;
+  // Declared last, so it goes first: its worker may still call the members above.
+  TestEngine engine;
 };
 
 // Initial report at enable: paper first, then cover, unconditionally.
