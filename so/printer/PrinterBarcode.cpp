@@ -309,13 +309,7 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   }
   if (pageMode_) {
     if (pageModePrintWidth_ <= 0 || pageModePrintHeight_ <= 0) return StoreObjectResult(0, result);
-    if (printAreaPending_ && CurrentPrinterBuffer()) {
-      cmdHelper_->SetPageArea(*CurrentPrinterBuffer(), static_cast<int>(pageModePrintX_),
-                              static_cast<int>(H2V(pageModePrintY_)),
-                              static_cast<int>(pageModePrintWidth_),
-                              static_cast<int>(H2V(pageModePrintHeight_)));
-      printAreaPending_ = 0;
-    }
+    if (CurrentPrinterBuffer()) WritePendingPrintArea(*CurrentPrinterBuffer());
   }
   barcodeData_.Clear();
   DataBinaryConversion(barcodeData_, data);
@@ -333,8 +327,9 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   if (!direct && !pageMode_ && !(rotateRight90_ || rotateLeft90_)) set_printerSettings(*out);
   if (!direct && pageMode_) {
     cmdHelper_->SetAbsoluteVerticalPosition(
-        *out, static_cast<int>((rotateRight90_ || rotateLeft90_) ? pageModeVerticalPosition_
-                                                                 : H2V(pageModeVerticalPosition_)));
+        *out, static_cast<int>((rotateRight90_ || rotateLeft90_ || IsVerticalPage())
+                                   ? pageModeVerticalPosition_
+                                   : H2V(pageModeVerticalPosition_)));
   }
   out->AppendBytes(commandScratch_.Data(), commandScratch_.Size());
   return StoreObjectResult(direct ? Send(*out, false) : 0, result);

@@ -181,11 +181,9 @@ LONG CPrinterBase::SetPropertyNumber(LONG index, LONG value, LONG* result) {
       break;
     case PIDXPtr_RecCurrentCartridge: recCurrentCartridge_ = value; break;
     case PIDXPtr_RotateSpecial: {
-      const LONG low = value & 0x0FFF;
-      const bool known = low == PTR_RP_NORMAL || low == PTR_RP_RIGHT90 ||
-                         low == PTR_RP_LEFT90 || low == PTR_RP_ROTATE180;
-      if (value < 0 || !known) {
-        refuse(OPOS_E_ILLEGAL);
+      const LONG code = CheckRotation(value);
+      if (code != 0) {
+        refuse(code);
         break;
       }
       rotateSpecial_ = SetRotation(value);
