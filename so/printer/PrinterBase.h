@@ -225,6 +225,8 @@ class CPrinterBase {
   LONG metric2MapNumber(LONG hundredthsMm) const;
   LONG MapNumber2metric(LONG value) const;
   LONG H2V(LONG dots) const;
+  // The map value a property reads as: one that, set again, gives the same dots.
+  LONG MapNumberOfDots_H(LONG dots) const;
   LONG GetRecLineWidth() const { return DOT2MapNumber_H(recLineWidth_); }
   // Page geometry the property setters check and apply.
   LONG ValidatePageModePrintArea(LONG x, LONG y, LONG width, LONG height) const;

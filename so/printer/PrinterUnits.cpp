@@ -90,6 +90,14 @@ LONG CPrinterBase::MapNumber2metric(LONG value) const {
   }
 }
 
+// DOT2MapNumber_H truncates twice, so its value can convert back a dot short; the
+// smallest value that converts back to the same dots is at most a few units above it.
+LONG CPrinterBase::MapNumberOfDots_H(LONG dots) const {
+  LONG value = DOT2MapNumber_H(dots);
+  for (int step = 0; step < 8 && value < INT32_MAX && MapNumber2DOT_H(value) < dots; ++step) ++value;
+  return value;
+}
+
 LONG CPrinterBase::H2V(LONG dots) const {
   return Trunc(dotSizeH_ * static_cast<float>(dots) / dotSizeV_);
 }
