@@ -264,7 +264,8 @@ LONG CPrinterBase::FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG s
       module = width < 1 ? 2 : static_cast<int>(width);
       cmd.FitBarcodeWidth(symbology, module, data.Data(), data.Size(), &total);
     }
-    if (rotateRight90_ || rotateLeft90_) total = H2V(total);
+    // Along a line that runs down the paper the length counts vertical dots.
+    if (IsInRotate90Mode()) total = H2V(total);
     // GS h takes one byte: a taller bar is drawn at the tallest, not at height mod 256.
     const int barHeight = static_cast<int>(std::clamp<LONG>(h, 1, kMaxBarHeight));
     built = cmd.FormatBarcodeCommand(symbol, symbology, barHeight, module, alignment, textPosition,
