@@ -141,6 +141,41 @@ TEST_F(Rotation, QuarterTurnCollectsTwoCallsIntoOnePageInDirection3) {
   EXPECT_EQ(engine.QuarterTurned(), 0);
 }
 
+// A barcode turned with the text is drawn in the sideways page; one kept upright is a
+// page of its own, printed ahead of the sideways one.
+TEST_F(Rotation, BarcodesUnderAQuarterTurn) {
+  struct Row {
+    const char* name;
+    LONG rotation;
+    size_t pages;
+    bool insideTurnedPage;
+  } rows[] = {
+      {"TurnedWithText", PTR_RP_BARCODE | PTR_RP_RIGHT90, 1, true},
+      {"KeptUpright", PTR_RP_RIGHT90, 2, false},
+  };
+  const Bytes turned = {0x1B, 'T', '3'}, barcode = {0x1D, 'k'};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_EQ(Rotate(row.rotation), 0);
+    ASSERT_EQ(Print(L"ITEM\n"), 0);
+    LONG result = -1;
+    engine.PrintBarCode(PTR_S_RECEIPT, L"123456", PTR_BCS_Code39, 50, 2, PTR_BC_LEFT, PTR_BC_TEXT_NONE,
+                        &result);
+    ASSERT_EQ(result, 0);
+    EXPECT_TRUE(port->Blocks().empty());
+    ASSERT_EQ(Rotate(PTR_RP_NORMAL), 0);
+    ASSERT_EQ(port->Blocks().size(), 1u);
+    const Bytes block = port->Blocks()[0];
+    EXPECT_EQ(Count(block, {0x1B, 'L'}), row.pages);
+    const auto page = std::search(block.begin(), block.end(), turned.begin(), turned.end());
+    const auto code = std::search(block.begin(), block.end(), barcode.begin(), barcode.end());
+    ASSERT_NE(page, block.end());
+    ASSERT_NE(code, block.end());
+    EXPECT_EQ(code > page, row.insideTurnedPage);
+    port->ClearWritten();
+  }
+}
+
 TEST_F(Rotation, UnknownOrUnsupportedTurnsAreRefusedAndChangeNothing) {
   struct Row {
     const char* name;
