@@ -125,6 +125,8 @@ LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
   transactionBuffer_.Clear();
   pageModeBuffer_.Clear();
   rotationBuffers_[0].Clear();
+  rotationBuffers_[1].Clear();  // upright objects of the sideways page go with it
+  partialLine_ = 0;
   sendBuffer_.Clear();
   conversionBuffer_.Clear();
   formatOutputBuffer_.Clear();
