@@ -5,10 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
-#include <memory>
 #include <string>
 
 #include "OposConstants.h"
@@ -18,21 +15,12 @@
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
 #include "support/ImageFiles.h"
+#include "support/SymbolReader.h"
 
 namespace zanth::test {
 namespace {
 
 constexpr auto kWait = std::chrono::seconds(20);
-
-std::string ReadSymbols(const std::string& png) {
-  const std::string command = "zbarimg --quiet '" + png + "' 2>/dev/null";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), &::pclose);
-  std::string out;
-  if (!pipe) return out;
-  std::array<char, 512> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe.get())) out += chunk.data();
-  return out;
-}
 
 // The ink of a page inside [x0, x1) x [y0, y1) as its own image.
 sim::Image Crop(const sim::Image& page, int x0, int y0, int x1, int y1) {
