@@ -183,9 +183,16 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
   DataBinaryConversion(conversionBuffer_, data);
   formatOutputBuffer_.Clear();
   ReserveFor(formatOutputBuffer_, static_cast<size_t>(conversionBuffer_.Size()));
-  pageTextLayout_ = 1;
-  FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
-  pageTextLayout_ = 0;
+  {
+    // Only PrintNormal's text is laid out in the page; the flag ends with the call, also
+    // when a buffer cannot grow.
+    struct LayoutScope {
+      int& flag;
+      explicit LayoutScope(int& f) : flag(f) { flag = 1; }
+      ~LayoutScope() { flag = 0; }
+    } layout{pageTextLayout_};
+    FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
+  }
 
   if (PrinterBuffer* deferred = CurrentPrinterBuffer()) {
     if (pageMode_) {

@@ -57,7 +57,8 @@ LONG CPrinterBase::PageModePrint(LONG control, LONG* result) {
         printAreaPending_ = 1;
         pageMode_ = 1;
         // A direction chosen before page mode began turns the page from its start.
-        if (pageModePrintDirection_ != PTR_PD_LEFT_TO_RIGHT) SetPageModePrintDirection(pageModePrintDirection_);
+        if (pageModePrintDirection_ != PTR_PD_LEFT_TO_RIGHT)
+          SetPageModePrintDirection(pageModePrintDirection_);
       }
       break;
     case PTR_PM_PRINT_SAVE:
