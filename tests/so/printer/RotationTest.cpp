@@ -135,6 +135,14 @@ TEST_F(Rotation, QuarterTurnCollectsTwoCallsIntoOnePageInDirection3) {
   EXPECT_EQ(engine.QuarterTurned(), 0);
 }
 
+TEST_F(Rotation, AFailedWriteOfTheSidewaysPageIsReported) {
+  ASSERT_EQ(Rotate(PTR_RP_LEFT90), 0);
+  ASSERT_EQ(Print(L"LOST\n"), 0);
+  port->SetWriteFails(true);
+  EXPECT_EQ(Rotate(PTR_RP_NORMAL), OPOS_E_NOHARDWARE);
+  EXPECT_EQ(engine.QuarterTurned(), 0);  // the turn ends all the same
+}
+
 // A barcode turned with the text is drawn in the sideways page; one kept upright is a
 // page of its own, printed ahead of the sideways one.
 TEST_F(Rotation, BarcodesUnderAQuarterTurn) {
