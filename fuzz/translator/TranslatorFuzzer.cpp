@@ -21,6 +21,13 @@ class FuzzEngine : public Tesk::Printer::CPrinterBase {
     mapMode_ = 1 + ((mode >> 3) & 0x03);  // dots, twips, English, metric
     dotSizeV_ = (mode & 0x20) ? 0.0625f : 0.125f;
     if (mode & 0x40) SetFont(1);
+    // PrintNormal's page layout: wrapped and clipped to a 300 x 200 area (or the sideways
+    // page), with a line perhaps carried in from a previous call.
+    pageTextLayout_ = (mode >> 7) & 0x01;
+    pageModePrintWidth_ = 300;
+    pageModePrintHeight_ = 200;
+    partialLine_ = rotateRight90_;
+    carriedX_ = 100;
   }
 
  protected:

@@ -70,7 +70,8 @@ struct VirtualPrinter::Machine {
   // half-dot motion units add up exactly.
   Style style;
   int justification = 0, leftMargin = 0, areaWidth = 0;
-  long long lineSpacing = 30000;
+  long long lineSpacing = 30000;  // thousandths of a dot, or units below
+  int lineSpacingUnits = -1;       // ESC 3 n as given; -1 the default spacing
   int motionX = 0, motionY = 0;  // GS P; 0 = the configured default
   int codeTable = 0, intlSet = 0;
   bool kanji = false;
@@ -184,6 +185,7 @@ struct VirtualPrinter::Machine {
     leftMargin = 0;
     areaWidth = cfg.paperWidthDots;
     lineSpacing = 1000LL * cfg.defaultLineSpacing;
+    lineSpacingUnits = -1;
     codeTable = 0;
     intlSet = 0;
     kanji = false;
@@ -215,6 +217,13 @@ struct VirtualPrinter::Machine {
   // ESC \ then count vertical units and GS $ and GS \ horizontal ones.
   bool Turned() const { return pageMode && (direction == 1 || direction == 3); }
   int AlongLineDots(int units) const { return Turned() ? VDots(units) : HDots(units); }
+  // Feeds and line spacing likewise count horizontal units in a turned page.
+  long long AcrossLineMilli(int units) const {
+    return Turned() ? static_cast<long long>(units) * cfg.dpi * 1000 / UnitX() : VMilli(units);
+  }
+  long long LineSpacingMilli() const {
+    return lineSpacingUnits < 0 ? lineSpacing : AcrossLineMilli(lineSpacingUnits);
+  }
   int AcrossLineDots(int units) const { return Turned() ? HDots(units) : VDots(units); }
 
   int FontWidth() const { return style.font == 1 ? cfg.fontBWidth : cfg.fontAWidth; }
@@ -276,7 +285,7 @@ struct VirtualPrinter::Machine {
   // ----- line composition -----
   void PlaceItem(Image img) {
     int width = LineWidth();
-    if (lineX + img.width > width && !line.empty()) PrintLine(lineSpacing);
+    if (lineX + img.width > width && !line.empty()) PrintLine(LineSpacingMilli());
     if (img.width > width) {
       // Wider than the line: print what fits, as a printer clips at the print area.
       Image clipped(width, img.height);
@@ -596,9 +605,9 @@ struct VirtualPrinter::Machine {
     const std::string& op = c.op;
     int a0 = c.Arg(0, 0);
     if (op == "Text") return Text(c.data);
-    if (op == "LineFeed") return PrintLine(lineSpacing);
-    if (op == "FeedDots") return PrintLine(VMilli(a0));
-    if (op == "FeedLines") return PrintLine(a0 * lineSpacing);
+    if (op == "LineFeed") return PrintLine(LineSpacingMilli());
+    if (op == "FeedDots") return PrintLine(AcrossLineMilli(a0));
+    if (op == "FeedLines") return PrintLine(a0 * LineSpacingMilli());
     if (op == "Tab") return Tab();
     if (op == "FormFeed") {
       if (pageMode) PrintPage(false);
@@ -687,8 +696,16 @@ struct VirtualPrinter::Machine {
     }
     if (op == "LeftMargin") { leftMargin = std::min(HDots(a0), cfg.paperWidthDots - 1); return; }
     if (op == "PrintAreaWidth") { areaWidth = a0 == 0 ? cfg.paperWidthDots : HDots(a0); return; }
-    if (op == "LineSpacing") { lineSpacing = VMilli(a0); return; }
-    if (op == "DefaultLineSpacing") { lineSpacing = 1000LL * cfg.defaultLineSpacing; return; }
+    if (op == "LineSpacing") {
+      lineSpacing = VMilli(a0);
+      lineSpacingUnits = a0;
+      return;
+    }
+    if (op == "DefaultLineSpacing") {
+      lineSpacing = 1000LL * cfg.defaultLineSpacing;
+      lineSpacingUnits = -1;
+      return;
+    }
     if (op == "MotionUnits") {
       // GS P x y: 0 restores the default of that direction; set values count from now on.
       motionX = c.Arg(0, 0) == 0 ? cfg.motionUnitX : c.Arg(0, 0);

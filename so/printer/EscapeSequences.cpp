@@ -144,6 +144,14 @@ class EscapeTranslator {
 
   void HandleText(size_t& pos);
   void EndLine();
+  // Page layout: lines wrapped at the edge of the page area (or sideways page) and
+  // dropped past its bottom.
+  void SetUpLayout();
+  void LayOutText(const BYTE* text, size_t count);
+  void OpenLine();
+  void PositionLine();
+  bool CloseLine(bool wrapped);
+  void FinishLayout();
   Step HandleSequence(size_t& pos);
   bool ParseSequence(size_t pos, Sequence& seq);
   Step Reject(const Sequence& seq, size_t copyEnd);
@@ -175,7 +183,7 @@ class EscapeTranslator {
 
   LONG charHeight_ = 0;
   LONG charWidth_ = 0;
-  BYTE lineHeight_ = 0;
+  LONG lineHeight_ = 0;
   LONG widthMultiplier_ = 1, heightMultiplier_ = 1;
   LONG horizontalScale_ = 1, verticalScale_ = 1;
   char alignmentLetter_ = 'l';
@@ -188,6 +196,20 @@ class EscapeTranslator {
   bool rejected_ = false;
   bool unsupported_ = false;
   bool failedValidation_ = false;
+
+  // Page layout state (PrintNormal in page mode or under a quarter turn). Lengths along
+  // the line and across it are in the dots of those directions.
+  bool layout_ = false;
+  LONG areaLength_ = 0;         // along the line: the whole area
+  LONG areaDepth_ = 0;          // across the lines: the whole area
+  LONG leftPosition_ = 0;       // along the line: where a first line starts from the left
+  bool leftInside_ = false;     // PageModeHorizontalPosition lies inside the area
+  LONG lineStart_ = 0;          // where the current physical line starts
+  LONG lineLimit_ = 0;          // how far it may reach from there
+  bool lineOpened_ = false;     // the current physical line has its start and limit
+  bool continuation_ = false;   // it continues a wrapped logical line
+  bool carriedLine_ = false;    // it was begun by the previous call
+  bool areaFull_ = false;       // the rest of the data is dropped
 };
 
 // The character cell of a font in dots along each axis: heights are counted in
@@ -211,10 +233,11 @@ LONG EscapeTranslator::Run() {
   Empty(e_.escapeDataBuffer_);
   const int fontCount = FontTableLength(e_.fonts_);
   StartCell(e_.currentFont_ < fontCount ? e_.currentFont_ : 0);
-  lineHeight_ = static_cast<BYTE>(LineSpacing());
+  lineHeight_ = LineSpacing();
+  if (e_.pageTextLayout_ && PageModeOrRotated90() && !validate_) SetUpLayout();
 
   size_t pos = 0;
-  while (pos < size_) {
+  while (pos < size_ && !areaFull_) {
     if (data_[pos] == kEsc && pos + 1 < size_ && data_[pos + 1] == '|') {
       if (HandleSequence(pos) == Step::kStop) return OPOS_E_FAILURE;
     } else {
@@ -263,26 +286,156 @@ void EscapeTranslator::HandleText(size_t& pos) {
   size_t end = pos + 1;
   while (end < size_ && !kEndsTextRun[data_[end]]) ++end;
   const std::int64_t count = static_cast<std::int64_t>(end - pos);
+  if (layout_) {
+    LayOutText(data_ + pos, end - pos);
+    pos = end;
+    return;
+  }
   const LONG cellHeight = heightMultiplier_ * charHeight_;
-  if (lineHeight_ < cellHeight) lineHeight_ = static_cast<BYTE>(cellHeight);
+  if (lineHeight_ < cellHeight) lineHeight_ = cellHeight;
   AppendRun(line_, data_ + pos, count);
   usedWidth_ += count * widthMultiplier_ * charWidth_;
   pos = end;
 }
 
+void EscapeTranslator::SetUpLayout() {
+  layout_ = true;
+  if (e_.pageMode_) {
+    const bool sideways = Sideways();
+    const LONG width = e_.pageModePrintWidth_, height = e_.H2V(e_.pageModePrintHeight_);
+    areaLength_ = sideways ? height : width;
+    areaDepth_ = sideways ? width : height;
+    const LONG left = sideways ? e_.H2V(e_.pageModeHorizontalPosition_) : e_.pageModeHorizontalPosition_;
+    const LONG top = sideways ? e_.pageModeVerticalPosition_ : e_.H2V(e_.pageModeVerticalPosition_);
+    leftInside_ = left >= 0 && left < areaLength_;
+    leftPosition_ = leftInside_ ? left : 0;
+    e_.pageCurrentY_ = (top >= 0 && top < areaDepth_) ? top : 0;
+    // Each call starts at the page position it is given.
+    e_.partialLine_ = 0;
+  } else {
+    // The sideways page: as long as the printer's page less the margin, as deep as the
+    // paper is wide; its lines add up over the calls.
+    areaLength_ = std::max<LONG>(e_.H2V(e_.pageAreaHeight_) - e_.rotationOffset_, 0);
+    areaDepth_ = e_.printWidth_;
+    e_.pageCurrentY_ = e_.rotatedTextLength_;
+  }
+  carriedLine_ = e_.partialLine_ != 0;
+  if (carriedLine_) {
+    lineOpened_ = true;
+    lineStart_ = 0;
+    lineLimit_ = areaLength_;
+    usedWidth_ = e_.carriedX_;
+  }
+}
+
+// The start and limit of a physical line are fixed by its first character, so that an
+// alignment given before it counts.
+void EscapeTranslator::OpenLine() {
+  const bool fromLeft = !continuation_ && alignmentLetter_ == 'l';
+  lineStart_ = fromLeft ? leftPosition_ : 0;
+  lineLimit_ = areaLength_ - lineStart_;
+  lineOpened_ = true;
+}
+
+void EscapeTranslator::LayOutText(const BYTE* text, size_t count) {
+  size_t i = 0;
+  while (i < count && !areaFull_) {
+    if (!lineOpened_) OpenLine();
+    const LONG cell = widthMultiplier_ * charWidth_;
+    // The characters that still fit; one wider than a whole line goes on a line alone.
+    const std::int64_t room = std::max<std::int64_t>(lineLimit_ - usedWidth_, 0);
+    size_t fit = cell > 0 ? static_cast<size_t>(std::min<std::int64_t>(room / cell, count)) : count;
+    if (fit == 0 && usedWidth_ == 0) fit = 1;
+    const size_t take = std::min(fit, count - i);
+    if (take > 0) {
+      const LONG cellHeight = heightMultiplier_ * charHeight_;
+      if (lineHeight_ < cellHeight) lineHeight_ = cellHeight;
+      AppendRun(line_, text + i, static_cast<std::int64_t>(take));
+      usedWidth_ += static_cast<std::int64_t>(take) * cell;
+      i += take;
+    }
+    if (i < count) {
+      // The next character would pass the edge: it opens the continuation line.
+      if (!CloseLine(true)) return;
+      continuation_ = true;
+    }
+  }
+}
+
+// Room above a tall line, then its position along the line. A line begun by the
+// previous call was placed there.
+void EscapeTranslator::PositionLine() {
+  if (carriedLine_) return;
+  const LONG spacing = LineSpacing();
+  if (lineHeight_ > spacing) cmd_.FeedDots(out_, static_cast<int>(lineHeight_ - spacing));
+  if (usedWidth_ <= 0) return;
+  const LONG width = static_cast<LONG>(std::min<std::int64_t>(usedWidth_, kNumberLimit));
+  const LONG left = (!continuation_ && leftInside_) ? e_.pageModeHorizontalPosition_ : 0;
+  e_.SelectHPos(out_, alignmentLetter_, width, left);
+}
+
+bool EscapeTranslator::CloseLine(bool wrapped) {
+  if (std::int64_t{e_.pageCurrentY_} + lineHeight_ > areaDepth_) {
+    // Past the bottom of the area: this line and everything after it are dropped.
+    areaFull_ = true;
+    Empty(line_);
+    return false;
+  }
+  e_.pageCurrentY_ += lineHeight_;
+  PositionLine();
+  const std::int64_t reached = lineStart_ + usedWidth_;
+  e_.widestLine_ = static_cast<LONG>(std::max<std::int64_t>(e_.widestLine_, std::min<std::int64_t>(reached, kNumberLimit)));
+  AppendBuffer(out_, line_);
+  Empty(line_);
+  if (wrapped) cmd_.PrintAndFeedDots(out_, static_cast<int>(LineSpacing()));
+  if (!e_.pageMode_) e_.rotatedTextLength_ = e_.pageCurrentY_;
+  lineHeight_ = LineSpacing();
+  usedWidth_ = 0;
+  lineOpened_ = false;
+  carriedLine_ = false;
+  return true;
+}
+
+// The data ended inside a line: it is printed when it still fits, and a sideways line
+// goes on in the next call.
+void EscapeTranslator::FinishLayout() {
+  e_.partialLine_ = 0;
+  if (areaFull_ || line_.IsEmpty()) {
+    Empty(line_);
+    return;
+  }
+  if (std::int64_t{e_.pageCurrentY_} + lineHeight_ > areaDepth_) {
+    Empty(line_);
+    return;
+  }
+  PositionLine();
+  const std::int64_t reached = lineStart_ + usedWidth_;
+  e_.widestLine_ = static_cast<LONG>(std::max<std::int64_t>(e_.widestLine_, std::min<std::int64_t>(reached, kNumberLimit)));
+  AppendBuffer(out_, line_);
+  Empty(line_);
+  if (!e_.pageMode_ && usedWidth_ > 0) {
+    e_.partialLine_ = 1;
+    e_.carriedX_ = static_cast<LONG>(std::min<std::int64_t>(reached, kNumberLimit));
+  }
+}
+
 void EscapeTranslator::EndLine() {
+  if (layout_) {
+    // A line feed ends the logical line; the next one starts from the left position.
+    if (CloseLine(false)) continuation_ = false;
+    return;
+  }
   if (!PageModeOrRotated90() && segmentPending_ && usedWidth_ > 0) {
     e_.SelectHPosInStd(out_, alignmentLetter_,
                        static_cast<LONG>(std::min<std::int64_t>(usedWidth_, kNumberLimit)));
   }
-  // Page-mode layout (wrapping at the page edge, clipping, vertical positions) is not
-  // built yet; until then a page-mode line is flushed as it is.
   AppendBuffer(out_, line_);
   Empty(line_);
 }
 
 void EscapeTranslator::Finish() {
-  if (!line_.IsEmpty()) EndLine();
+  if (layout_) FinishLayout();
+  else if (!line_.IsEmpty()) EndLine();
   if (resetsDue_ & kResetPrintMode) e_.SelectPrintMode(out_, 0, 0, 0, 0, 0, ReceiptFontB());
   if ((resetsDue_ & kResetJustification) && !PageModeOrRotated90())
     cmd_.SetJustification(out_, 0);
@@ -380,6 +533,10 @@ bool EscapeTranslator::Alignment(const Sequence& seq) {
     return true;
   }
   if (letter != 'c' && letter != 'l' && letter != 'r') return false;
+  if (layout_) {
+    alignmentLetter_ = letter;  // sideways lines too
+    return true;
+  }
   Align(letter);
   return true;
 }

@@ -119,7 +119,9 @@ void CPrinterBase::InitOutBufferWithPMControl(PrinterBuffer& buffer, int mode) {
   cmdHelper_->SelectPeripheral(buffer, 1);
   cmdHelper_->SetJustification(buffer, 0);
   cmdHelper_->SetLeftMargin(buffer, 0);
-  cmdHelper_->SetUpsideDown(buffer, 0);
+  // The turn in force: a fixed "off" here would cancel the upside-down printing that the
+  // pending settings put in front of the job.
+  cmdHelper_->SetUpsideDown(buffer, rotate180_);
   // The code page goes with the pending settings, in front of the whole job.
   cmdHelper_->SelectCodePage(pendingSettingsBuffer_, PrintCodePages(characterSet_).table);
   // The font SelectFont chose for RecLineChars, as the translator's resets use it.
@@ -171,14 +173,35 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
     if (GetLastStatus().paperEnd) return StoreResult(*this, OPOS_EPTR_REC_EMPTY, result);
   }
   SetRC(0);
+  const bool quarterTurn = rotateRight90_ || rotateLeft90_;
+  if (pageMode_) {
+    // Text outside an empty print area has nowhere to go.
+    if (!PageModePrintAreaIsEffective()) return StoreResult(*this, 0, result);
+    WritePendingPrintArea(*CurrentPrinterBuffer());
+  }
   conversionBuffer_.Clear();
   DataBinaryConversion(conversionBuffer_, data);
   formatOutputBuffer_.Clear();
   ReserveFor(formatOutputBuffer_, static_cast<size_t>(conversionBuffer_.Size()));
-  FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
+  {
+    // Only PrintNormal's text is laid out in the page; the flag ends with the call, also
+    // when a buffer cannot grow.
+    struct LayoutScope {
+      int& flag;
+      explicit LayoutScope(int& f) : flag(f) { flag = 1; }
+      ~LayoutScope() { flag = 0; }
+    } layout{pageTextLayout_};
+    FormatStringToOutBuffer(formatOutputBuffer_, conversionBuffer_, 0);
+  }
 
   if (PrinterBuffer* deferred = CurrentPrinterBuffer()) {
-    if (transaction_ && !rotateRight90_ && !rotateLeft90_ && !pageMode_) {
+    if (pageMode_) {
+      // The first line's baseline; across-the-line positions count in horizontal dots
+      // when lines run along the paper.
+      const LONG baseline = pageModeVerticalPosition_ + recLineSpacing_;
+      cmdHelper_->SetAbsoluteVerticalPosition(
+          *deferred, static_cast<int>((quarterTurn || IsVerticalPage()) ? baseline : H2V(baseline)));
+    } else if (transaction_ && !quarterTurn) {
       ClearFormatInStd(*deferred);
     }
     deferred->AppendBytes(formatOutputBuffer_.Data(), formatOutputBuffer_.Size());
@@ -248,13 +271,6 @@ LONG CPrinterBase::TransactionPrint(LONG station, LONG control, LONG* result) {
     transaction_ = control == PTR_TP_TRANSACTION ? 1 : 0;
   }
   return StoreResult(*this, code, result);
-}
-
-// Page mode and rotation end with a transaction's boundaries; both come with page-mode
-// printing, so there is nothing to leave while they cannot be entered.
-void CPrinterBase::LeaveLayoutModes() {
-  pageMode_ = 0;
-  rotateRight90_ = rotateLeft90_ = 0;
 }
 
 LONG CPrinterBase::ValidateData(LONG station, const std::wstring& data, LONG* result) {

@@ -264,7 +264,8 @@ LONG CPrinterBase::FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG s
       module = width < 1 ? 2 : static_cast<int>(width);
       cmd.FitBarcodeWidth(symbology, module, data.Data(), data.Size(), &total);
     }
-    if (rotateRight90_ || rotateLeft90_) total = H2V(total);
+    // Along a line that runs down the paper the length counts vertical dots.
+    if (IsInRotate90Mode()) total = H2V(total);
     // GS h takes one byte: a taller bar is drawn at the tallest, not at height mod 256.
     const int barHeight = static_cast<int>(std::clamp<LONG>(h, 1, kMaxBarHeight));
     built = cmd.FormatBarcodeCommand(symbol, symbology, barHeight, module, alignment, textPosition,
@@ -309,13 +310,7 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   }
   if (pageMode_) {
     if (pageModePrintWidth_ <= 0 || pageModePrintHeight_ <= 0) return StoreObjectResult(0, result);
-    if (printAreaPending_ && CurrentPrinterBuffer()) {
-      cmdHelper_->SetPageArea(*CurrentPrinterBuffer(), static_cast<int>(pageModePrintX_),
-                              static_cast<int>(H2V(pageModePrintY_)),
-                              static_cast<int>(pageModePrintWidth_),
-                              static_cast<int>(H2V(pageModePrintHeight_)));
-      printAreaPending_ = 0;
-    }
+    if (CurrentPrinterBuffer()) WritePendingPrintArea(*CurrentPrinterBuffer());
   }
   barcodeData_.Clear();
   DataBinaryConversion(barcodeData_, data);
@@ -333,8 +328,9 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   if (!direct && !pageMode_ && !(rotateRight90_ || rotateLeft90_)) set_printerSettings(*out);
   if (!direct && pageMode_) {
     cmdHelper_->SetAbsoluteVerticalPosition(
-        *out, static_cast<int>((rotateRight90_ || rotateLeft90_) ? pageModeVerticalPosition_
-                                                                 : H2V(pageModeVerticalPosition_)));
+        *out, static_cast<int>((rotateRight90_ || rotateLeft90_ || IsVerticalPage())
+                                   ? pageModeVerticalPosition_
+                                   : H2V(pageModeVerticalPosition_)));
   }
   out->AppendBytes(commandScratch_.Data(), commandScratch_.Size());
   return StoreObjectResult(direct ? Send(*out, false) : 0, result);

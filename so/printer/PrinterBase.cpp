@@ -506,7 +506,8 @@ tagPrinterStatus CPrinterBase::GetLastStatus() const {
 }
 
 BYTE CPrinterBase::GetRecLineSpacing() const {
-  const bool vertical = rotateRight90_ || rotateLeft90_;
+  // Lines running along the paper are spaced across it, in horizontal dots.
+  const bool vertical = rotateRight90_ || rotateLeft90_ || IsVerticalPage();
   if (vertical || dotSizeV_ <= 0) return static_cast<BYTE>(recLineSpacing_);
   return static_cast<BYTE>(static_cast<LONG>(recLineSpacing_ * dotSizeH_ / dotSizeV_));
 }

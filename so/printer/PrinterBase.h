@@ -231,11 +231,27 @@ class CPrinterBase {
   LONG metric2MapNumber(LONG hundredthsMm) const;
   LONG MapNumber2metric(LONG value) const;
   LONG H2V(LONG dots) const;
+  // The map value a property reads as: one that, set again, gives the same dots.
+  LONG MapNumberOfDots_H(LONG dots) const;
   LONG GetRecLineWidth() const { return DOT2MapNumber_H(recLineWidth_); }
   // Page geometry the property setters check and apply.
   LONG ValidatePageModePrintArea(LONG x, LONG y, LONG width, LONG height) const;
   LONG SetPageModePrintDirection(LONG direction);
+  // Turns the text (and, by the PTR_RP_BARCODE / PTR_RP_BITMAP bits, the objects); a
+  // quarter turn first prints the sideways page collected so far. Returns the value that
+  // becomes RotateSpecial.
   LONG SetRotation(LONG rotation);
+  // 0 when the model can print the rotation, else OPOS_E_ILLEGAL.
+  LONG CheckRotation(LONG rotation) const;
+  // Positions a line (or object) of `width` dots by its alignment letter inside the page
+  // area or the rotated page.
+  void SelectHPos(PrinterBuffer& out, char letter, LONG width);
+  int IsInPrinterPageMode() const { return pageMode_ || rotateRight90_ || rotateLeft90_; }
+  int IsInRotateMode() const { return rotateRight90_ || rotateLeft90_ || rotate180_; }
+  int IsInRotate90Mode() const { return rotateRight90_ || rotateLeft90_ || IsVerticalPage(); }
+  int PageModePrintAreaIsEffective() const {
+    return pageModePrintWidth_ != 0 && pageModePrintHeight_ != 0;
+  }
 
   // --- Escape-sequence translation (EscapeSequences.cpp) ------------------------------
   // Appends the printer commands for OPOS print data (text with ESC | sequences) to out.
@@ -317,6 +333,17 @@ class CPrinterBase {
   void RestoreAsbAfterReconnect();
   LONG ReportWriteFailure();
   void LeaveLayoutModes();
+  // Page mode printing bottom to top or top to bottom: lines run along the paper.
+  bool IsVerticalPage() const {
+    return pageMode_ && (pageModePrintDirection_ == 2 || pageModePrintDirection_ == 4);
+  }
+  // Prints the sideways page collected under a quarter turn (into the transaction, or
+  // sent at once) and empties the rotation buffers.
+  LONG PrintRotatedPage();
+  // The print area, when it changed since page text last set it, ahead of the next text
+  // or object on the page.
+  void WritePendingPrintArea(PrinterBuffer& out);
+  void SelectHPos(PrinterBuffer& out, char letter, LONG width, LONG leftPosition);
   void SetFont(int fontIndex);
   // Property helpers (PrinterProperties.cpp).
   LONG SetRecLineChars(LONG chars);
@@ -498,8 +525,16 @@ class CPrinterBase {
   PrinterBuffer downloadCommand_{32, 32};  // GS * of the downloaded bitmap, for a re-send
   PrinterBuffer downloadFallback_{32, 32}; // its raster command, should the re-send fail
   int hriFont_ = 0;
-  LONG rotatedTextLength_ = 0;   // text already collected for a rotated page
+  LONG rotatedTextLength_ = 0;   // height of the lines completed on a rotated page
   LONG widestRotatedObject_ = 0;
+  // Page text layout, kept from one PrintNormal call to the next.
+  int pageTextLayout_ = 0;   // the translator lays out PrintNormal text in the page
+  LONG pageCurrentY_ = 0;    // dots across the lines used by the call so far
+  int partialLine_ = 0;      // the last call ended inside a sideways line ...
+  LONG carriedX_ = 0;        // ... this far along it
+  LONG widestLine_ = 0;      // since the last rotation change
+  int rotationDirection_ = 0;  // ESC T argument of the sideways page being collected
+  LONG rotatedPageResult_ = 0;  // the write of the sideways page the last turn printed
   void ClearBitmapTable();
   // Sends the downloaded image again after a printer reset (ESC @ clears its RAM).
   void RestoreDownloadedBitmap();

@@ -184,8 +184,7 @@ LONG CPrinterBase::FormatObject(PrinterBuffer& out, const PrinterBuffer& object,
                                 LONG height, int justification, LONG xOffset, int rotateWith) {
   ICmdHelper& cmd = *cmdHelper_;
   const bool rotated90 = rotateRight90_ || rotateLeft90_;
-  const bool sidewaysPage = pageModePrintDirection_ == PTR_PD_BOTTOM_TO_TOP ||
-                            pageModePrintDirection_ == PTR_PD_TOP_TO_BOTTOM;
+  const bool sidewaysPage = IsVerticalPage();
   const bool byMargin = (justification & 0xFF) >= 0x80;
   const float unitRatio = dotSizeV_ > 0 ? dotSizeH_ / dotSizeV_ : 1.0f;
   auto scaled = [&](LONG dots) { return static_cast<int>(static_cast<float>(dots) * unitRatio); };
@@ -200,7 +199,11 @@ LONG CPrinterBase::FormatObject(PrinterBuffer& out, const PrinterBuffer& object,
     const LONG x = xOffset + pageModePrintX_;
     cmd.SetAbsolutePosition(prefix, (rotated90 || sidewaysPage) ? scaled(x) : static_cast<int>(x));
   } else {
-    SelectHPosInStd(prefix, justification == 0 ? 'l' : justification == 1 ? 'c' : 'r', width);
+    const char letter = justification == 0 ? 'l' : justification == 1 ? 'c' : 'r';
+    // An object that keeps its orientation under a quarter turn is a page of the paper's
+    // width; everything else is placed on the page or sideways page.
+    if (rotated90 && !rotateWith) SelectHPosInStd(prefix, letter, width);
+    else SelectHPos(prefix, letter, width);
   }
   auto appendBody = [&] {
     out.AppendBytes(prefix.Data(), prefix.Size());
@@ -229,9 +232,13 @@ LONG CPrinterBase::FormatObject(PrinterBuffer& out, const PrinterBuffer& object,
     return 0;
   }
   if (pageMode_) {
-    cmd.SetAbsoluteVerticalPosition(out, rotated90 ? static_cast<int>(pageModeVerticalPosition_)
-                                                   : scaled(pageModeVerticalPosition_));
-    cmd.FeedDots(out, static_cast<int>(height + charHeight_));
+    // Across the line the page counts horizontal dots when lines run along the paper,
+    // vertical ones otherwise; the feed leaves room for the object above its baseline.
+    const bool across = rotated90 || sidewaysPage;
+    cmd.SetAbsoluteVerticalPosition(out, across ? static_cast<int>(pageModeVerticalPosition_)
+                                                : scaled(pageModeVerticalPosition_));
+    const LONG room = height + charHeight_;
+    cmd.FeedDots(out, across ? static_cast<int>(room) : scaled(room));
     appendBody();
     return 0;
   }
@@ -242,9 +249,10 @@ LONG CPrinterBase::FormatObject(PrinterBuffer& out, const PrinterBuffer& object,
     return 0;
   }
   if (rotate180_ && rotateWith) {
+    // Turned like the text around it, which stays turned after the object.
     cmd.SetUpsideDown(out, 1);
     appendBody();
-    cmd.SetUpsideDown(out, 0);
+    cmd.SetUpsideDown(out, rotate180_);
     return 0;
   }
   // Plain standard mode: the alignment applies to this object only, so the text that
@@ -299,6 +307,11 @@ LONG CPrinterBase::PrintBitmap(LONG /*station*/, const std::wstring& fileName, L
   if (!asyncMode_) {
     if (GetLastStatus().coverOpen) return StoreObjectResult(OPOS_EPTR_COVER_OPEN, result);
     if (GetLastStatus().paperEnd) return StoreObjectResult(OPOS_EPTR_REC_EMPTY, result);
+  }
+  if (pageMode_) {
+    // An empty print area has no room; a changed one is set before the bitmap.
+    if (!PageModePrintAreaIsEffective()) return StoreObjectResult(0, result);
+    if (PrinterBuffer* page = CurrentPrinterBuffer()) WritePendingPrintArea(*page);
   }
   const int justification = alignment > 0 ? 0xFF : cmdHelper_->GetBitmapJustification(alignment);
 

@@ -125,6 +125,8 @@ LONG CPrinterBase::ClearOutput(LONG* /*result*/) {
   transactionBuffer_.Clear();
   pageModeBuffer_.Clear();
   rotationBuffers_[0].Clear();
+  rotationBuffers_[1].Clear();  // upright objects of the sideways page go with it
+  partialLine_ = 0;
   sendBuffer_.Clear();
   conversionBuffer_.Clear();
   formatOutputBuffer_.Clear();
@@ -148,7 +150,6 @@ void CPrinterBase::ReportNotAvailable(LONG* result) {
     return 0;                         \
   }
 
-ZANTH_NOT_AVAILABLE(RotatePrint(LONG, LONG, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintLine(LONG, const std::wstring&, LONG* result))
 ZANTH_NOT_AVAILABLE(PrintCurveText(LONG, LONG, LONG, const std::wstring&, LONG* result))
 

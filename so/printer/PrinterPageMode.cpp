@@ -51,8 +51,14 @@ LONG CPrinterBase::PageModePrint(LONG control, LONG* result) {
         pageModeBuffer_.Clear();
         rotatedTextLength_ = 0;
         widestRotatedObject_ = 0;
+        partialLine_ = 0;
+        carriedX_ = 0;
+        widestLine_ = 0;
         printAreaPending_ = 1;
         pageMode_ = 1;
+        // A direction chosen before page mode began turns the page from its start.
+        if (pageModePrintDirection_ != PTR_PD_LEFT_TO_RIGHT)
+          SetPageModePrintDirection(pageModePrintDirection_);
       }
       break;
     case PTR_PM_PRINT_SAVE:

@@ -67,11 +67,12 @@ LONG CPrinterBase::GetPropertyNumber(LONG index, LONG* value) {
     case PIDXPtr_RecEmpty: *value = GetLastStatus().paperEnd ? 1 : 0; break;
     case PIDXPtr_RecLetterQuality: *value = recLetterQuality_; break;
     case PIDXPtr_RecLineChars: *value = recLineChars_; break;
-    // Heights and spacings convert with the horizontal pitch, as widths do.
-    case PIDXPtr_RecLineHeight: *value = DOT2MapNumber_H(recLineHeight_); break;
-    case PIDXPtr_RecLineSpacing: *value = DOT2MapNumber_H(recLineSpacing_); break;
+    // Heights and spacings convert with the horizontal pitch, as widths do. Lengths read
+    // back are values that set again give the same dots.
+    case PIDXPtr_RecLineHeight: *value = MapNumberOfDots_H(recLineHeight_); break;
+    case PIDXPtr_RecLineSpacing: *value = MapNumberOfDots_H(recLineSpacing_); break;
     case PIDXPtr_RecLinesToPaperCut: *value = recLinesToPaperCut_; break;
-    case PIDXPtr_RecLineWidth: *value = GetRecLineWidth(); break;
+    case PIDXPtr_RecLineWidth: *value = MapNumberOfDots_H(recLineWidth_); break;
     case PIDXPtr_RecNearEnd: *value = GetLastStatus().nearEnd ? 1 : 0; break;
     case PIDXPtr_RecSidewaysMaxChars: *value = recSidewaysMaxChars_; break;
     case PIDXPtr_RecSidewaysMaxLines: *value = recSidewaysMaxLines_; break;
@@ -88,10 +89,10 @@ LONG CPrinterBase::GetPropertyNumber(LONG index, LONG* value) {
     case PIDXPtr_MapCharacterSet: *value = mapCharacterSet_; break;
     case PIDXPtr_PageModeDescriptor: *value = receiptPage ? pageModeDescriptor_ : 0; break;
     case PIDXPtr_PageModeHorizontalPosition:
-      *value = receiptPage ? DOT2MapNumber_H(pageModeHorizontalPosition_) : 0;
+      *value = receiptPage ? MapNumberOfDots_H(pageModeHorizontalPosition_) : 0;
       break;
     case PIDXPtr_PageModeVerticalPosition:
-      *value = receiptPage ? DOT2MapNumber_H(pageModeVerticalPosition_) : 0;
+      *value = receiptPage ? MapNumberOfDots_H(pageModeVerticalPosition_) : 0;
       break;
     case PIDXPtr_PageModePrintDirection: *value = pageModePrintDirection_; break;
     case PIDXPtr_PageModeStation: *value = pageModeStation_; break;
@@ -181,11 +182,9 @@ LONG CPrinterBase::SetPropertyNumber(LONG index, LONG value, LONG* result) {
       break;
     case PIDXPtr_RecCurrentCartridge: recCurrentCartridge_ = value; break;
     case PIDXPtr_RotateSpecial: {
-      const LONG low = value & 0x0FFF;
-      const bool known = low == PTR_RP_NORMAL || low == PTR_RP_RIGHT90 ||
-                         low == PTR_RP_LEFT90 || low == PTR_RP_ROTATE180;
-      if (value < 0 || !known) {
-        refuse(OPOS_E_ILLEGAL);
+      const LONG code = CheckRotation(value);
+      if (code != 0) {
+        refuse(code);
         break;
       }
       rotateSpecial_ = SetRotation(value);
@@ -360,10 +359,10 @@ bool CPrinterBase::IsInCharacterSetList(LONG characterSet) const {
 
 // PageModeArea and PageModePrintArea are texts in the current map units.
 void CPrinterBase::RewritePageAreaTexts() {
-  pageModeArea_ = FormatPair(DOT2MapNumber_H(pageAreaWidth_), DOT2MapNumber_H(pageAreaHeight_));
+  pageModeArea_ = FormatPair(MapNumberOfDots_H(pageAreaWidth_), MapNumberOfDots_H(pageAreaHeight_));
   pageModePrintArea_ =
-      FormatQuad(DOT2MapNumber_H(pageModePrintX_), DOT2MapNumber_H(pageModePrintY_),
-                 DOT2MapNumber_H(pageModePrintWidth_), DOT2MapNumber_H(pageModePrintHeight_));
+      FormatQuad(MapNumberOfDots_H(pageModePrintX_), MapNumberOfDots_H(pageModePrintY_),
+                 MapNumberOfDots_H(pageModePrintWidth_), MapNumberOfDots_H(pageModePrintHeight_));
 }
 
 // Picks the font that gives the wanted characters per line; the narrowest font when none

@@ -90,6 +90,14 @@ LONG CPrinterBase::MapNumber2metric(LONG value) const {
   }
 }
 
+// DOT2MapNumber_H truncates twice, so its value can convert back a dot short; the
+// smallest value that converts back to the same dots is at most a few units above it.
+LONG CPrinterBase::MapNumberOfDots_H(LONG dots) const {
+  LONG value = DOT2MapNumber_H(dots);
+  for (int step = 0; step < 8 && value < INT32_MAX && MapNumber2DOT_H(value) < dots; ++step) ++value;
+  return value;
+}
+
 LONG CPrinterBase::H2V(LONG dots) const {
   return Trunc(dotSizeH_ * static_cast<float>(dots) / dotSizeV_);
 }
@@ -114,27 +122,6 @@ LONG CPrinterBase::SetPageModePrintDirection(LONG direction) {
     cmdHelper_->SetLineSpacing(*collecting, GetRecLineSpacing());
   }
   return 0;
-}
-
-// Rotated printing (collecting a sideways page and printing it when the rotation ends)
-// comes with page mode; until then only the 180-degree turn and the value itself are kept,
-// so no output is collected that nothing would print.
-LONG CPrinterBase::SetRotation(LONG rotation) {
-  if (rotation == PTR_RP_NORMAL) {
-    if (rotate180_) rotate180Toggled_ = 1;
-    rotateRight90_ = rotateLeft90_ = rotate180_ = 0;
-    rotateBarcodes_ = rotateBitmaps_ = 0;
-    return PTR_RP_NORMAL;
-  }
-  const LONG objects = (rotation >> 12) & 0xF;  // 1 barcodes, 2 bitmaps, 3 and above both
-  rotateBarcodes_ = (objects == 1 || objects >= 3) ? 1 : 0;
-  rotateBitmaps_ = objects >= 2 ? 1 : 0;
-  if ((rotation & 0x0FFF) == PTR_RP_ROTATE180) {
-    rotateRight90_ = rotateLeft90_ = 0;
-    rotate180_ = 1;
-    rotate180Toggled_ = 1;
-  }
-  return rotation;
 }
 
 }  // namespace Tesk::Printer

@@ -17,22 +17,12 @@
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
 #include "support/ImageFiles.h"
+#include "support/SymbolReader.h"
 
 namespace zanth::test {
 namespace {
 
 constexpr auto kWait = std::chrono::seconds(20);
-
-// What zbarimg reads in a PNG, one "TYPE:data" line per symbol.
-std::string ReadSymbols(const std::string& png) {
-  const std::string command = "zbarimg --quiet '" + png + "' 2>/dev/null";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), &::pclose);
-  std::string out;
-  if (!pipe) return out;
-  std::array<char, 512> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe.get())) out += chunk.data();
-  return out;
-}
 
 class GraphicsReceipt : public testing::Test {
  protected:

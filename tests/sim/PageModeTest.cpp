@@ -57,6 +57,30 @@ TEST(Rotation, BarcodeInATurnedPageHasHorizontalBars) {
   }
 }
 
+// In a turned page the lines advance across the paper: ESC J and ESC 3 count horizontal
+// units there, so a model with half-dot vertical units spaces them as a whole-dot one does.
+TEST(Rotation, TurnedPageFeedsCountHorizontalUnits) {
+  const struct { const char* name; Bytes before, separator; } rows[] = {
+      {"FeedDots", {}, {0x1B, 0x4A, 30}},
+      {"LineSpacing", {0x1B, 0x33, 30}, {0x0A}},
+  };
+  for (auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    int widths[2] = {0, 0};
+    int i = 0;
+    for (const char* model : {"KR-11", ""}) {
+      VirtualPrinter p(PrinterConfig::ForModel(model));
+      p.Feed(Cat({r.before, {0x1B, 0x4C, 0x1B, 0x57, 0, 0, 0, 0, 0x40, 0x02, 0x90, 0x01, 0x1B, 0x54, 3},
+                  Str("A"), r.separator, Str("B"), r.separator, {0x0C}}));
+      int x0, y0, x1, y1;
+      ASSERT_TRUE(p.CurrentPage().BlackBounds(x0, y0, x1, y1));
+      widths[i++] = x1 - x0;
+    }
+    EXPECT_GT(widths[1], 30);
+    EXPECT_EQ(widths[0], widths[1]);
+  }
+}
+
 TEST(Rotation, EscVTurnsCharactersClockwise) {
   VirtualPrinter p;
   // An upright L: stroke on the left, bar at the bottom. Turned clockwise: the stroke runs

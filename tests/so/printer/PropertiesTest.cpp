@@ -415,7 +415,7 @@ TEST_F(OpenedEngine, RotateSpecialKeepsTheTurnForTheNextJob) {
   ASSERT_EQ(SetNumber(PIDXPtr_RotateSpecial, PTR_RP_NORMAL), 0);
   EXPECT_EQ(engine.rotate180_, 0);
   EXPECT_EQ(engine.rotate180Toggled_, 1);  // the printer must be turned back
-  // Quarter turns are remembered but collect nothing until rotated printing exists.
+  // A quarter turn to the left is kept as given, not as a turn to the right.
   ASSERT_EQ(SetNumber(PIDXPtr_RotateSpecial, PTR_RP_LEFT90), 0);
   EXPECT_EQ(Number(PIDXPtr_RotateSpecial), PTR_RP_LEFT90);
   EXPECT_EQ(engine.rotateRight90_, 0);
