@@ -182,6 +182,8 @@ class CPrinterBase {
   LONG PageModePrint(LONG control, LONG* result);
   // Sends (or, in a transaction, collects) the page-mode buffer as one page.
   LONG PrintCollectedPage();
+  // Ruled lines and curved text (PrinterRuledLines.cpp): only with the line and
+  // curved-text capability; positions and the horizontal position are in dots.
   LONG PrintLine(LONG station, const std::wstring& positionList, LONG* result);
   LONG PrintCurveText(LONG station, LONG textNumber, LONG horizontalPosition,
                       const std::wstring& text, LONG* result);
@@ -501,6 +503,13 @@ class CPrinterBase {
   PrinterBuffer lineBuffer_{32, 32};        // the current line before it is flushed
   PrinterBuffer escapeDataBuffer_{32, 32};  // data of an ESC | R or ESC | E sequence
   BYTE printMode_ = 0;  // the mode byte SelectPrintMode sent last
+
+  // Ruled lines and curved text: the converted argument of the last call.
+  PrinterBuffer lineDataBuffer_{32, 32};
+  PrinterBuffer curvedTextBuffer_{32, 32};
+  bool LineOutputEnds(bool enoughData, LONG* result);
+  PrinterBuffer& LineOutputBuffer();
+  LONG FinishLineOutput(PrinterBuffer& out, LONG* result);
 
   // Output state
   int transaction_ = 0;

@@ -149,8 +149,6 @@ void CPrinterBase::ReportNotAvailable(LONG* result) {
   }
 
 ZANTH_NOT_AVAILABLE(RotatePrint(LONG, LONG, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintLine(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintCurveText(LONG, LONG, LONG, const std::wstring&, LONG* result))
 
 #undef ZANTH_NOT_AVAILABLE
 
