@@ -187,6 +187,9 @@ class CPrinterBase {
   LONG PrintLine(LONG station, const std::wstring& positionList, LONG* result);
   LONG PrintCurveText(LONG station, LONG textNumber, LONG horizontalPosition,
                       const std::wstring& text, LONG* result);
+  // The standard ruled-line method is not supported: OPOS_E_EXTENDED with 300.
+  LONG DrawRuledLine(LONG station, const std::wstring& positionList, LONG lineDirection,
+                     LONG lineWidth, LONG lineStyle, LONG lineColor, LONG* result);
 
   // --- Cash drawer (PrinterDrawer.cpp) ---------------------------------------------
   // Pulses the pins SetupCashDrawer selected; with a drawer sensor, waits briefly for

@@ -168,4 +168,9 @@ LONG CPrinterBase::PrintCurveText(LONG /*station*/, LONG textNumber, LONG horizo
   return FinishLineOutput(out, result);
 }
 
+LONG CPrinterBase::DrawRuledLine(LONG, const std::wstring&, LONG, LONG, LONG, LONG,
+                                 LONG* result) {
+  return ReportResult(300, result);
+}
+
 }  // namespace Tesk::Printer

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ModelK15.h"
@@ -127,6 +129,9 @@ const Case kCases[] = {
      OPOS_EPTR_REC_EMPTY, {}, nullptr},
     {"CurveOnTheDefaultModel", false, 0, kReady, Curve(0, 0, L"x"), OPOS_E_ILLEGAL, 0, {},
      L"cannot print ruled lines"},
+    {"DrawRuledLineIsNotSupported", true, 0, kReady,
+     [](CPrinterBase& e, LONG* rc) { e.DrawRuledLine(PTR_S_RECEIPT, L"0,100", 1, 1, 1, 1, rc); },
+     OPOS_E_EXTENDED, 300, {}, nullptr},
 };
 
 class RuledLines : public ::testing::Test {
@@ -189,6 +194,38 @@ TEST_F(RuledLines, InATransactionTheyWaitForItsEnd) {
   const Bytes sent = Unframe(port->Blocks());
   const Bytes commands = {0x1D, 0x27, 1, 0, 0, 0x3F, 2, 0x1D, 0x22, 1, 8, 0, 'o', 'k', 0};
   EXPECT_NE(std::search(sent.begin(), sent.end(), commands.begin(), commands.end()), sent.end());
+}
+
+// Output still queued while AsyncMode is off makes both methods busy; that comes before
+// the capability check. (The packet-framed model prints synchronously only, so the default
+// model queues the job.)
+TEST_F(RuledLines, QueuedOutputMakesThemBusy) {
+  ReadyModel<Tesk::Printer::CTM_T88IV> engine;
+  auto port = zanth::test::OpenReadyEngine(engine, events);
+  ASSERT_EQ(engine.DeviceEnable(1), 1);
+  engine.SetLastStatus(kReady);
+  LONG rc = -1;
+  engine.SetPropertyNumber(PIDXPtr_AsyncMode, 1, &rc);
+  ASSERT_EQ(rc, 0);
+  port->HoldWrites(true);
+  struct Release {  // a failed check must not leave the worker stuck in a write
+    FakePort& port;
+    ~Release() { port.HoldWrites(false); }
+  } release{*port};
+  engine.PrintNormal(PTR_S_RECEIPT, L"queued\n", &rc);
+  ASSERT_EQ(rc, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (port->WritesWaiting() == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(port->WritesWaiting(), 1);
+  engine.SetPropertyNumber(PIDXPtr_AsyncMode, 0, &rc);
+  engine.PrintLine(PTR_S_RECEIPT, L"0,100", &rc);
+  EXPECT_EQ(rc, OPOS_E_BUSY);
+  engine.PrintCurveText(PTR_S_RECEIPT, 0, 0, L"x", &rc);
+  EXPECT_EQ(rc, OPOS_E_BUSY);
+  port->HoldWrites(false);
+  EXPECT_TRUE(events.WaitFor([&] { return events.outputs.size() == 1; }));
+  engine.CloseService(&rc);
 }
 
 }  // namespace
