@@ -510,7 +510,7 @@ class CPrinterBase {
   // Ruled lines and curved text: the converted argument of the last call.
   PrinterBuffer lineDataBuffer_{32, 32};
   PrinterBuffer curvedTextBuffer_{32, 32};
-  bool LineOutputEnds(bool enoughData, LONG* result);
+  bool LineOutputEnds(const wchar_t* tooLittle, LONG* result);
   PrinterBuffer& LineOutputBuffer();
   LONG FinishLineOutput(PrinterBuffer& out, LONG* result);
 

@@ -73,17 +73,19 @@ PositionList ParsePositions(const PrinterBuffer& text) {
 }  // namespace
 
 // What both methods check once the argument is converted: true when the call ends here
-// (its result is then stored).
-bool CPrinterBase::LineOutputEnds(bool enoughData, LONG* result) {
+// (its result is then stored). tooLittle: why the data cannot be printed, or nullptr.
+bool CPrinterBase::LineOutputEnds(const wchar_t* tooLittle, LONG* result) {
   if (IsBusy()) {
     ReportResult(OPOS_E_BUSY, result);
     return true;
   }
-  if (pageMode_ || !enoughData || !Capability(PIDXPtr_CapRecLineAndCurveText)) {
+  if (pageMode_ || tooLittle || !Capability(PIDXPtr_CapRecLineAndCurveText)) {
     if (!Capability(PIDXPtr_CapRecLineAndCurveText))
       errorText_ = L"This printer cannot print ruled lines or curved text.";
     else if (pageMode_)
       errorText_ = L"Ruled lines and curved text cannot be printed in page mode.";
+    else
+      errorText_ = tooLittle;
     ReportResult(OPOS_E_ILLEGAL, result);
     return true;
   }
@@ -121,8 +123,10 @@ LONG CPrinterBase::PrintLine(LONG /*station*/, const std::wstring& positionList,
   BStr2Char(positionList, bytes, nullptr);
   lineDataBuffer_.Clear();
   DataBinaryConversion2(lineDataBuffer_, bytes);
-  if (lineDataBuffer_.Size() < 3) errorText_ = L"A position list needs at least 3 characters.";
-  if (LineOutputEnds(lineDataBuffer_.Size() >= 3, result)) return 0;
+  const bool tooShort = lineDataBuffer_.Size() < 3;
+  if (LineOutputEnds(tooShort ? L"A position list needs at least 3 characters." : nullptr,
+                     result))
+    return 0;
 
   const PositionList list = ParsePositions(lineDataBuffer_);
   const std::int64_t segments = (list.commas + 1) / 2;
@@ -147,8 +151,9 @@ LONG CPrinterBase::PrintCurveText(LONG /*station*/, LONG textNumber, LONG horizo
   curvedTextBuffer_.Clear();
   DataBinaryConversion2(curvedTextBuffer_, bytes);
   const std::int32_t length = curvedTextBuffer_.Size();
-  if (length == 0) errorText_ = L"Curved text needs at least one character.";
-  if (LineOutputEnds(length > 0, result)) return 0;
+  if (LineOutputEnds(length == 0 ? L"Curved text needs at least one character." : nullptr,
+                     result))
+    return 0;
   // The printer ends the text at a 00 byte and would take what follows as commands; a
   // text that holds one is refused whole rather than printed in part.
   if (std::memchr(curvedTextBuffer_.Data(), 0, static_cast<size_t>(length))) {
