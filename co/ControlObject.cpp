@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "OposConstants.h"
@@ -269,6 +270,7 @@ void ControlObject::ReleaseService() {
   if (service_) service_->Release();
   service_ = nullptr;
   dispids_.clear();
+  namedDispids_.clear();
   maxMethod_ = 0;
 }
 
@@ -398,11 +400,15 @@ LONG ControlObject::Open(const std::wstring& deviceName) {
 }
 
 HRESULT ControlObject::InvokeService(int index, const ArgList& args, VARIANT* result) {
+  return InvokeDispid(dispids_[static_cast<size_t>(index)], args, result);
+}
+
+HRESULT ControlObject::InvokeDispid(DISPID id, const ArgList& args, VARIANT* result) {
   std::vector<VARIANT> reversed = args.Reversed();
   DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
                     static_cast<UINT>(reversed.size()), 0};
-  return service_->Invoke(dispids_[static_cast<size_t>(index)], IID_NULL, LOCALE_USER_DEFAULT,
-                          DISPATCH_METHOD, &params, result, nullptr, nullptr);
+  return service_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result,
+                          nullptr, nullptr);
 }
 
 LONG ControlObject::Call(int index, const ArgList& args) {
@@ -412,9 +418,33 @@ LONG ControlObject::Call(int index, const ArgList& args) {
     coResultCode_ = OPOS_E_NOSERVICE;
     return OPOS_E_NOSERVICE;
   }
+  return CallDispid(dispids_[static_cast<size_t>(index)], args);
+}
+
+LONG ControlObject::CallNamed(const wchar_t* name, const ArgList& args) {
+  coResultCode_ = -1;
+  if (!service_) return OPOS_E_CLOSED;
+  auto known = std::find_if(namedDispids_.begin(), namedDispids_.end(),
+                            [&](const auto& entry) { return entry.first == name; });
+  if (known == namedDispids_.end()) {
+    std::wstring candidate = name;
+    LPOLESTR names[] = {candidate.data()};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(service_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id)))
+      id = DISPID_UNKNOWN;
+    known = namedDispids_.emplace(namedDispids_.end(), candidate, id);
+  }
+  if (known->second == DISPID_UNKNOWN) {
+    coResultCode_ = OPOS_E_NOSERVICE;
+    return OPOS_E_NOSERVICE;
+  }
+  return CallDispid(known->second, args);
+}
+
+LONG ControlObject::CallDispid(DISPID id, const ArgList& args) {
   VARIANT result;
   VariantInit(&result);
-  lastHresult_ = InvokeService(index, args, &result);
+  lastHresult_ = InvokeDispid(id, args, &result);
   LONG code = OPOS_E_NOSERVICE;
   if (SUCCEEDED(lastHresult_)) {
     code = ResultAsLong(result);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/com.h"
@@ -142,9 +143,14 @@ class ControlObject {
   // Calls method `index` with DISPATCH_METHOD; the result comes back in pVarResult.
   // Closed: 101; a method the service object's release lacks: 104; a COM failure: 104.
   LONG Call(int index, const ArgList& args);
+  // A method outside the standard table (this service object's own), looked up by name
+  // at its first call after Open. Closed: 101; a service object without it: 104.
+  LONG CallNamed(const wchar_t* name, const ArgList& args);
 
  private:
   HRESULT InvokeService(int index, const ArgList& args, VARIANT* result);
+  HRESULT InvokeDispid(DISPID id, const ArgList& args, VARIANT* result);
+  LONG CallDispid(DISPID id, const ArgList& args);
   LONG FailOpen(LONG code, LONG openResult);
   void ReleaseService();
 
@@ -156,6 +162,7 @@ class ControlObject {
 
   IDispatch* service_ = nullptr;
   std::vector<DISPID> dispids_;
+  std::vector<std::pair<std::wstring, DISPID>> namedDispids_;  // DISPID_UNKNOWN: lacking
   int maxMethod_ = 0;
   LONG openResult_ = 0;
   // Atomic: a callback on the event thread may already run while a call that enabled the

@@ -139,6 +139,17 @@ LONG POSPrinter::DrawRuledLine(LONG station, const std::wstring& positionList,
                                      .Long(lineStyle)
                                      .Long(lineColor));
 }
+LONG POSPrinter::PrintLine(LONG station, const std::wstring& positionList) {
+  return CallNamed(L"PrintLine", ArgList().Long(station).String(positionList));
+}
+LONG POSPrinter::PrintCurveText(LONG station, LONG textNumber, LONG textHorizontalPos,
+                                const std::wstring& textData) {
+  return CallNamed(L"PrintCurveText", ArgList()
+                                          .Long(station)
+                                          .Long(textNumber)
+                                          .Long(textHorizontalPos)
+                                          .String(textData));
+}
 
 CashDrawer::CashDrawer()
     : ControlObject(L"CashDrawer", kCashMethods, kCashRequired,

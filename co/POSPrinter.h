@@ -37,6 +37,11 @@ class POSPrinter : public ControlObject {
                          LONG alignment);
   LONG DrawRuledLine(LONG station, const std::wstring& positionList, LONG lineDirection,
                      LONG lineWidth, LONG lineStyle, LONG lineColor);
+  // Beyond the standard set: horizontal line segments from "start,end,..." dot positions,
+  // and text in one of the printer's curved layouts. 104 when the service object lacks them.
+  LONG PrintLine(LONG station, const std::wstring& positionList);
+  LONG PrintCurveText(LONG station, LONG textNumber, LONG textHorizontalPos,
+                      const std::wstring& textData);
 
 #define ZANTH_NUMBER_PROPERTY_RO(name, pidx) LONG name();
 #define ZANTH_NUMBER_PROPERTY_RW(name, pidx) LONG name(); void Set##name(LONG value);

@@ -917,7 +917,10 @@ struct VirtualPrinter::Machine {
     double half = length / 2 / radius;  // angle of the outermost character's centre
     int sag = int(std::ceil(radius * (1 - std::cos(half))));
     Image canvas(LineWidth(), sag + 2 * fh);
-    double centreX = x0 + length / 2;
+    // The arc draws the characters closer together across the paper than along the line;
+    // it is placed so that the first character's cell still begins at x0.
+    double firstTheta = (0.5 * fw - length / 2) / radius;
+    double centreX = x0 + 0.5 * fw - radius * std::sin(firstTheta);
     for (int i = 0; i < n; ++i) {
       double theta = ((i + 0.5) * fw - length / 2) / radius;
       double drop = radius * (1 - std::cos(theta));

@@ -374,10 +374,15 @@ HRESULT CTeskOposPrinterSO::PrintMemoryBitmap(LONG station, BSTR data, LONG type
   return S_OK;
 }
 
+// These two may succeed without printing (what the printer cannot draw is left out):
+// ErrorString then says what was left out, and is cleared by a call that printed it all.
 HRESULT CTeskOposPrinterSO::PrintLine(LONG station, BSTR positionList, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
-  RunForwarded(StationCheck::Second, station, pRC, false,
-               [&](CPrinterBase& e) { return e.PrintLine(station, Text(positionList), pRC); });
+  RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
+    const LONG returned = e.PrintLine(station, Text(positionList), pRC);
+    TakeErrorString(e);
+    return returned;
+  });
   return S_OK;
 }
 
@@ -385,9 +390,17 @@ HRESULT CTeskOposPrinterSO::PrintCurveText(LONG station, LONG textNumber,
                                            LONG horizontalPosition, BSTR text, LONG* pRC) {
   SO_REQUIRE_OUT(pRC);
   RunForwarded(StationCheck::Second, station, pRC, false, [&](CPrinterBase& e) {
-    return e.PrintCurveText(station, textNumber, horizontalPosition, Text(text), pRC);
+    const LONG returned =
+        e.PrintCurveText(station, textNumber, horizontalPosition, Text(text), pRC);
+    TakeErrorString(e);
+    return returned;
   });
   return S_OK;
+}
+
+void CTeskOposPrinterSO::TakeErrorString(const CPrinterBase& engine) {
+  std::lock_guard<std::mutex> lock(errorStringMutex_);
+  errorString_ = std::wstring(engine.ErrorInformation()).substr(0, kErrorStringChars);
 }
 
 HRESULT CTeskOposPrinterSO::GetOpenResult(LONG* openResult) {

@@ -159,6 +159,8 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
 
   void QueueEvent(int kind, const VARIANT* args, int count);
   void QueueError(LONG resultCode, LONG resultCodeExtended, const wchar_t* errorText);
+  // ErrorString becomes the engine's text of the call just made (empty: nothing to report).
+  void TakeErrorString(const Tesk::Printer::CPrinterBase& engine);
   std::optional<SoClient> CallerClient(CTeskOposPrinterSO* target) const;
   void SetUpDrawerFor(CTeskOposPrinterSO* caller);
 

@@ -161,8 +161,7 @@ class CPrinterBase {
   // two billion jobs away).
   static void SetOutputIdCounter(LONG value);
 
-  // Methods the COM layer forwards that later work fills in; until then they report
-  // OPOS_E_ILLEGAL with the error text "not available yet".
+  // The output methods the COM layer forwards.
   LONG PrintNormal(LONG station, const std::wstring& data, LONG* result);
   LONG PrintImmediate(LONG station, const std::wstring& data, LONG* result);
   LONG PrintTwoNormal(LONG stations, const std::wstring& data1, const std::wstring& data2,
@@ -185,9 +184,14 @@ class CPrinterBase {
   LONG PageModePrint(LONG control, LONG* result);
   // Sends (or, in a transaction, collects) the page-mode buffer as one page.
   LONG PrintCollectedPage();
+  // Ruled lines and curved text (PrinterRuledLines.cpp): only with the line and
+  // curved-text capability; positions and the horizontal position are in dots.
   LONG PrintLine(LONG station, const std::wstring& positionList, LONG* result);
   LONG PrintCurveText(LONG station, LONG textNumber, LONG horizontalPosition,
                       const std::wstring& text, LONG* result);
+  // The standard ruled-line method is not supported: OPOS_E_EXTENDED with 300.
+  LONG DrawRuledLine(LONG station, const std::wstring& positionList, LONG lineDirection,
+                     LONG lineWidth, LONG lineStyle, LONG lineColor, LONG* result);
 
   // --- Cash drawer (PrinterDrawer.cpp) ---------------------------------------------
   // Pulses the pins SetupCashDrawer selected; with a drawer sensor, waits briefly for
@@ -548,6 +552,13 @@ class CPrinterBase {
   PrinterBuffer escapeDataBuffer_{32, 32};  // data of an ESC | R or ESC | E sequence
   BYTE printMode_ = 0;  // the mode byte SelectPrintMode sent last
 
+  // Ruled lines and curved text: the converted argument of the last call.
+  PrinterBuffer lineDataBuffer_{32, 32};
+  PrinterBuffer curvedTextBuffer_{32, 32};
+  bool LineOutputEnds(const wchar_t* tooLittle, LONG* result);
+  PrinterBuffer& LineOutputBuffer();
+  LONG FinishLineOutput(PrinterBuffer& out, LONG* result);
+
   // Output state
   int transaction_ = 0;
   int pageMode_ = 0;
@@ -556,7 +567,6 @@ class CPrinterBase {
       lineWidthChanged_ = 0, letterQualityChanged_ = 0, rotate180Toggled_ = 0;
 
  private:
-  void ReportNotAvailable(LONG* result);
 };
 
 }  // namespace Tesk::Printer

@@ -138,21 +138,4 @@ void CPrinterBase::ClearQueuedOutput() {
   if (worker_) worker_->ClearQueue();
 }
 
-void CPrinterBase::ReportNotAvailable(LONG* result) {
-  errorText_ = L"not available yet";
-  SetRC(OPOS_E_ILLEGAL);
-  if (result) *result = resultCode_;
-}
-
-#define ZANTH_NOT_AVAILABLE(signature) \
-  LONG CPrinterBase::signature {      \
-    ReportNotAvailable(result);       \
-    return 0;                         \
-  }
-
-ZANTH_NOT_AVAILABLE(PrintLine(LONG, const std::wstring&, LONG* result))
-ZANTH_NOT_AVAILABLE(PrintCurveText(LONG, LONG, LONG, const std::wstring&, LONG* result))
-
-#undef ZANTH_NOT_AVAILABLE
-
 }  // namespace Tesk::Printer

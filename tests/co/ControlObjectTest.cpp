@@ -225,6 +225,36 @@ TEST_F(CoFake, CallsLikeTheStandardControlObjects) {
   EXPECT_EQ(printer.Close(), OPOS_SUCCESS);
 }
 
+// PrintLine and PrintCurveText are no standard methods: looked up by name, and 104 without
+// a call when the service object lacks one.
+TEST_F(CoFake, OwnMethodsGoByName) {
+  struct Case {
+    const char* missing;
+    LONG lineResult;
+    const char* lastCall;
+  };
+  const Case cases[] = {
+      {nullptr, OPOS_SUCCESS, "PrintLine flags=1 BSTR:0,100 I4:2 result"},
+      {"PrintLine", OPOS_E_NOSERVICE, "PrintCurveText flags=1 BSTR:ab I4:8 I4:1 I4:2 result"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.missing ? c.missing : "none missing");
+    if (c.missing) setenv("FAKE_SO_MISSING", c.missing, 1);
+    POSPrinter printer;
+    EXPECT_EQ(printer.PrintLine(PTR_S_RECEIPT, L"0,100"), OPOS_E_CLOSED);
+    ASSERT_EQ(printer.Open(L"F1"), OPOS_SUCCESS);
+    EXPECT_EQ(printer.PrintCurveText(PTR_S_RECEIPT, 1, 8, L"ab"), OPOS_SUCCESS);
+    EXPECT_EQ(LastCall(), "PrintCurveText flags=1 BSTR:ab I4:8 I4:1 I4:2 result");
+    EXPECT_EQ(printer.PrintLine(PTR_S_RECEIPT, L"0,100"), c.lineResult);
+    EXPECT_EQ(printer.PrintLine(PTR_S_RECEIPT, L"0,100"), c.lineResult);  // from the cache
+    EXPECT_EQ(LastCall(), c.lastCall);
+    if (c.lineResult != OPOS_SUCCESS) {
+      EXPECT_EQ(printer.ResultCode(), c.lineResult);
+    }
+    EXPECT_EQ(printer.Close(), OPOS_SUCCESS);
+  }
+}
+
 TEST_F(CoFake, CashDrawerUsesItsClassAndTable) {
   CashDrawer drawer;
   ASSERT_EQ(drawer.Open(L"FD1"), OPOS_SUCCESS);

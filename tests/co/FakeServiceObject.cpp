@@ -24,6 +24,7 @@ const wchar_t* const kNames[] = {
     L"ResetStatistics", L"RetrieveStatistics", L"UpdateStatistics", L"CompareFirmwareVersion",
     L"UpdateFirmware", L"ClearPrintArea", L"PageModePrint", L"PrintMemoryBitmap",
     L"DrawRuledLine", L"OpenDrawer", L"WaitForDrawerClose", L"GetOpenResult",
+    L"PrintLine", L"PrintCurveText",
 };
 constexpr DISPID kBase = 100;
 

@@ -96,26 +96,32 @@ TEST(Rotation, EscVTurnsCharactersClockwise) {
 }
 
 TEST(SecondModel, CurvedTextArchesOrBends) {
-  const std::string text = "CURVEDTEXT";  // 10 characters of 12 dots from x = 100
-  for (std::uint8_t layout : {0, 1}) {
-    SCOPED_TRACE(int(layout));
-    VirtualPrinter p;
-    p.Feed(Cat({{0x1D, 0x22, layout, 100, 0}, Str(text), {0x00}}));
-    ASSERT_FALSE(p.Log()[0].malformed) << p.Log()[0].ToString();
-    Image page = p.CurrentPage();
-    int x0, y0, x1, y1;
-    ASSERT_TRUE(page.BlackBounds(x0, y0, x1, y1));
-    EXPECT_NEAR(x0, 100, 8);
-    EXPECT_NEAR(x1, 220, 12);
-    // Where the ink starts in the middle against at the ends.
-    auto top = [&](int from, int to) {
-      for (int y = 0; y < page.height; ++y)
-        if (page.CountBlack(from, y, to, y + 1) > 0) return y;
-      return page.height;
-    };
-    int middle = top(150, 170), ends = std::min(top(100, 112), top(208, 220));
-    if (layout == 0) EXPECT_LT(middle + 5, ends) << "an arch is highest in the middle";
-    else EXPECT_GT(middle, ends + 5) << "a bend is lowest in the middle";
+  // Characters of 12 dots; however long the text (its arc spans a quarter circle), its
+  // first character begins at x.
+  const struct { const char* text; int x, right; } texts[] = {
+      {"CURVEDTEXT", 100, 220}, {"A MUCH LONGER TEXT BENT OVER ITS OWN ARC", 48, 486}};
+  for (const auto& t : texts) {
+    for (std::uint8_t layout : {0, 1}) {
+      SCOPED_TRACE(std::string(t.text) + " " + std::to_string(layout));
+      VirtualPrinter p;
+      p.Feed(Cat({{0x1D, 0x22, layout, std::uint8_t(t.x), 0}, Str(t.text), {0x00}}));
+      ASSERT_FALSE(p.Log()[0].malformed) << p.Log()[0].ToString();
+      Image page = p.CurrentPage();
+      int x0, y0, x1, y1;
+      ASSERT_TRUE(page.BlackBounds(x0, y0, x1, y1));
+      EXPECT_NEAR(x0, t.x, 4);
+      EXPECT_NEAR(x1, t.right, 12);
+      // Where the ink starts in the middle against at the ends.
+      auto top = [&](int from, int to) {
+        for (int y = 0; y < page.height; ++y)
+          if (page.CountBlack(from, y, to, y + 1) > 0) return y;
+        return page.height;
+      };
+      const int centre = (x0 + x1) / 2;
+      int middle = top(centre - 10, centre + 10), ends = std::min(top(x0, x0 + 12), top(x1 - 12, x1));
+      if (layout == 0) EXPECT_LT(middle + 5, ends) << "an arch is highest in the middle";
+      else EXPECT_GT(middle, ends + 5) << "a bend is lowest in the middle";
+    }
   }
   // Any other layout prints nothing.
   VirtualPrinter q;
