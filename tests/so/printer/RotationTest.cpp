@@ -112,9 +112,10 @@ class Rotation : public ::testing::Test {
     return Result([&](LONG* rc) { engine.TransactionPrint(PTR_S_RECEIPT, control, rc); });
   }
 
-  LayoutEngine engine;
   RecordingEvents events;
   std::shared_ptr<FakePort> port;
+  // Declared last, so it goes first: its worker may still call the members above.
+  LayoutEngine engine;
 };
 
 TEST_F(Rotation, QuarterTurnCollectsTwoCallsIntoOnePageInDirection3) {
