@@ -1,5 +1,8 @@
 // COM activation: ProgIDs and classes from the registry store, servers loaded by dlopen.
 #include <dlfcn.h>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 
 #include <algorithm>
 #include <map>
@@ -55,7 +58,8 @@ using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
 std::mutex g_librariesMutex;
 std::map<std::string, void*> g_libraries;
 
-HRESULT LoadServer(const std::string& path, GetClassObjectFn& entry) {
+// Loads path (once) and finds the export named entryName in it.
+HRESULT LoadServerEntry(const std::string& path, const char* entryName, void*& entry) {
   std::lock_guard<std::mutex> lock(g_librariesMutex);
   void*& handle = g_libraries[path];
   if (!handle) {
@@ -67,9 +71,9 @@ HRESULT LoadServer(const std::string& path, GetClassObjectFn& entry) {
       return CO_E_DLLNOTFOUND;
     }
   }
-  entry = reinterpret_cast<GetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
+  entry = dlsym(handle, entryName);
   if (!entry) {
-    SetLastErrorText(path + " has no DllGetClassObject");
+    SetLastErrorText(path + " has no " + entryName);
     return CO_E_ERRORINDLL;
   }
   return S_OK;
@@ -104,10 +108,10 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void*, REFIID riid, void
     SetLastErrorText("class " + platform::ToUtf8(platform::FormatGuid(clsid)) + " is not registered");
     return REGDB_E_CLASSNOTREG;
   }
-  GetClassObjectFn entry = nullptr;
-  const HRESULT hr = LoadServer(platform::ToUtf8(path), entry);
+  void* entry = nullptr;
+  const HRESULT hr = LoadServerEntry(platform::ToUtf8(path), "DllGetClassObject", entry);
   if (FAILED(hr)) return hr;
-  return entry(clsid, riid, object);
+  return reinterpret_cast<GetClassObjectFn>(entry)(clsid, riid, object);
 }
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,
@@ -122,3 +126,28 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
   factory->Release();
   return hr;
 }
+
+namespace platform {
+
+HRESULT CallServerRegistration(const std::string& library, bool unregister) {
+  SetLastErrorText("");
+  // The absolute path: the server records where it lives. A bare file name means the
+  // file here, as for regsvr32, not a search of the library path.
+  char resolved[PATH_MAX];
+  const std::string path =
+      ::realpath(library.c_str(), resolved) ? std::string(resolved) : library;
+  const char* entryName = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+  void* entry = nullptr;
+  HRESULT hr = LoadServerEntry(path, entryName, entry);
+  if (FAILED(hr)) return hr;
+  using RegistrationFn = HRESULT (*)();
+  hr = reinterpret_cast<RegistrationFn>(entry)();
+  if (FAILED(hr)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    SetLastErrorText(std::string(entryName) + " in " + path + " failed: HRESULT " + code);
+  }
+  return hr;
+}
+
+}  // namespace platform

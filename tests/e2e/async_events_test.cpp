@@ -214,7 +214,10 @@ INSTANTIATE_TEST_SUITE_P(
     Printers, StatusAfterEnable,
     ::testing::Values(StatusCase{"AutomaticStatusBack", L"TM-T88IV",
                                  {kCoverOpens, kCoverCloses, kPaperRunsOut, kPaperBack}},
-                      StatusCase{"Polled", L"ZQ-2A", {kPaperRunsOut, kPaperBack}}),
+                      StatusCase{"Polled", L"ZQ-2A", {kPaperRunsOut, kPaperBack}},
+                      // Asked by real-time status, which tells the cover too.
+                      StatusCase{"PolledRealTime", L"K15SMB",
+                                 {kCoverOpens, kCoverCloses, kPaperRunsOut, kPaperBack}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AsyncEvents, DrawerChangesReachOnlyTheDrawerClient) {
@@ -351,6 +354,30 @@ TEST_F(AsyncEvents, ClearAnswerDoesNotLoseSynchronousLines) {
     at = text.find("line " + std::to_string(i) + " end\n", at);
     ASSERT_NE(at, std::string::npos) << "line " << i << " of " << lines << " lost";
   }
+}
+
+// OutputIDs come from one counter for the process: opening another printer does not
+// start them again, so an ID never repeats within a device.
+TEST_F(AsyncEvents, OpeningAnotherPrinterDoesNotRestartOutputIds) {
+  OpenEnabled();
+  const auto before = PrintLines({L"before\n"});
+  AddFilePrinter(L"Other", registry_.Folder() + "/other.out");
+  LONG otherId = 0;
+  {
+    co::POSPrinter other;
+    ASSERT_EQ(other.Open(L"Other"), OPOS_SUCCESS);
+    ASSERT_EQ(other.ClaimDevice(1000), OPOS_SUCCESS);
+    other.SetDeviceEnabled(true);
+    other.SetAsyncMode(1);
+    ASSERT_EQ(other.PrintNormal(PTR_S_RECEIPT, L"elsewhere\n"), OPOS_SUCCESS);
+    otherId = other.OutputID();
+    other.Close();
+  }
+  const auto after = PrintLines({L"after\n"});
+  EXPECT_GT(otherId, before[0]);
+  EXPECT_GT(after[0], otherId);
+  ASSERT_TRUE(events_.WaitFor('O', 2));
+  EXPECT_EQ(events_.Of('O'), (std::vector<LONG>{before[0], after[0]}));
 }
 
 // Two control objects of one printer used from two threads at once.

@@ -1,7 +1,6 @@
 // Prints a demonstration receipt: by default to a virtual printer on loopback TCP,
 // with a registry of its own; or to a real printer named by a logical name from the
 // registry (--printer) or reached at a TCP address (--tcp).
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 
 #include "OposConstants.h"
 #include "POSPrinter.h"
+#include "platform/com.h"
 #include "platform/registry.h"
 #include "platform/wtext.h"
 #include "sim/Transports.h"
@@ -61,17 +61,9 @@ bool WriteDeviceEntry(const std::wstring& address) {
 
 // What regsvr32 does: the library writes its own class registration.
 bool RegisterServiceObject() {
-  void* library = dlopen(ZANTH_SO_PATH, RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    std::fprintf(stderr, "zanth-demo: cannot load %s: %s\n", ZANTH_SO_PATH, dlerror());
-    return false;
-  }
-  using RegisterFn = HRESULT (*)();
-  auto registerServer = reinterpret_cast<RegisterFn>(dlsym(library, "DllRegisterServer"));
-  const HRESULT hr = registerServer ? registerServer() : -1;
-  dlclose(library);
-  if (hr != 0) std::fprintf(stderr, "zanth-demo: DllRegisterServer failed: 0x%08X\n", unsigned(hr));
-  return hr == 0;
+  if (SUCCEEDED(platform::CallServerRegistration(ZANTH_SO_PATH))) return true;
+  std::fprintf(stderr, "zanth-demo: %s\n", platform::ComLastErrorText().c_str());
+  return false;
 }
 
 // Reports a failed call with the codes the application sees.

@@ -1,13 +1,11 @@
 // zanth-reg: imports, exports and lists the OPOS registry and registers COM servers.
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/com.h"
 #include "platform/registry.h"
 #include "platform/wtext.h"
 
@@ -124,35 +122,16 @@ int List() {
 }
 
 // regsvr32's job: load the server and let it write (or remove) its own registration.
-int CallServerEntry(const std::string& library, const char* entry) {
-  // The absolute path, so that the server finds and records where it lives; a bare
-  // file name means the file here, as for regsvr32, not a search of the library path.
-  char resolved[PATH_MAX];
-  const std::string path = ::realpath(library.c_str(), resolved) ? std::string(resolved) : library;
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* why = ::dlerror();
-    std::fprintf(stderr, "zanth-reg: cannot load %s: %s\n", library.c_str(), why ? why : "unknown error");
-    return 1;
+int CallServerEntry(const std::string& library, bool unregister) {
+  if (SUCCEEDED(platform::CallServerRegistration(library, unregister))) {
+    std::printf("%s in %s succeeded.\n", unregister ? "DllUnregisterServer" : "DllRegisterServer",
+                library.c_str());
+    return 0;
   }
-  using EntryPoint = HRESULT (*)();
-  auto* function = reinterpret_cast<EntryPoint>(::dlsym(handle, entry));
-  if (!function) {
-    std::fprintf(stderr, "zanth-reg: %s has no %s\n", library.c_str(), entry);
-    return 1;
-  }
-  const HRESULT hr = function();
-  if (hr < 0) {
-    std::fprintf(stderr, "zanth-reg: %s in %s failed: HRESULT 0x%08X\n", entry, library.c_str(),
-                 static_cast<unsigned>(hr));
-    const std::string text = platform::RegistryLastErrorText();
-    if (!text.empty()) std::fprintf(stderr, "zanth-reg: %s\n", text.c_str());
-    return 1;
-  }
-  std::printf("%s in %s succeeded.\n", entry, library.c_str());
-  // Not unloaded: a server may have left threads or handlers behind, and the process
-  // ends now anyway.
-  return 0;
+  std::fprintf(stderr, "zanth-reg: %s\n", platform::ComLastErrorText().c_str());
+  const std::string text = platform::RegistryLastErrorText();
+  if (!text.empty()) std::fprintf(stderr, "zanth-reg: %s\n", text.c_str());
+  return 1;
 }
 
 }  // namespace
@@ -173,7 +152,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "list" && argc == 2) return List();
-  if (command == "register" && argc == 3) return CallServerEntry(argv[2], "DllRegisterServer");
-  if (command == "unregister" && argc == 3) return CallServerEntry(argv[2], "DllUnregisterServer");
+  if (command == "register" && argc == 3) return CallServerEntry(argv[2], false);
+  if (command == "unregister" && argc == 3) return CallServerEntry(argv[2], true);
   return Usage();
 }

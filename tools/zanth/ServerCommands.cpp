@@ -1,6 +1,4 @@
 // register, unregister and sim, and the checks every command shares.
-#include <dlfcn.h>
-#include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -78,25 +76,11 @@ std::string DefaultServerLibrary() { return Installed(ZANTH_SO_RELATIVE, ZANTH_S
 
 int RegisterServer(const std::string& library, const std::string& root, bool unregister) {
   if (!unregister && !RegistryUsable()) return 1;
-  const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
   const std::string chosen = library.empty() ? DefaultServerLibrary() : library;
-  // The absolute path: the server records where it lives.
-  char resolved[PATH_MAX];
-  const std::string path = ::realpath(chosen.c_str(), resolved) ? std::string(resolved) : chosen;
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* why = ::dlerror();
-    return Fail("cannot load the service object " + chosen + ": " + (why ? why : "unknown error"));
-  }
-  using EntryPoint = HRESULT (*)();
-  auto* function = reinterpret_cast<EntryPoint>(::dlsym(handle, entry));
-  if (!function) return Fail(chosen + " has no " + entry);
-  const HRESULT hr = function();
+  const HRESULT hr = platform::CallServerRegistration(chosen, unregister);
   if (FAILED(hr)) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-    const std::string why = platform::RegistryLastErrorText();
-    return Fail(std::string(entry) + " failed: HRESULT " + code + (why.empty() ? "" : ": " + why));
+    const std::string registry = platform::RegistryLastErrorText();
+    return Fail(platform::ComLastErrorText() + (registry.empty() ? "" : ": " + registry));
   }
   // Registered inside an installation image: record the paths the files will have once
   // the image is the system's root.
@@ -110,8 +94,11 @@ int RegisterServer(const std::string& library, const std::string& root, bool unr
         return Fail("cannot record the installed paths: " + platform::RegistryLastErrorText());
     }
   }
-  std::printf("%s: %s in %s succeeded (registry %s)\n", unregister ? "unregistered" : "registered", entry,
-              path.c_str(), platform::RegistryFilePath().c_str());
+  std::error_code ignored;
+  const std::string path = fs::weakly_canonical(chosen, ignored).string();
+  std::printf("%s: %s in %s succeeded (registry %s)\n", unregister ? "unregistered" : "registered",
+              unregister ? "DllUnregisterServer" : "DllRegisterServer", path.c_str(),
+              platform::RegistryFilePath().c_str());
   // Not unloaded: the server may have left threads behind, and the process ends now.
   return 0;
 }

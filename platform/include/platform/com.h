@@ -258,6 +258,12 @@ std::wstring FormatGuid(const GUID& guid);
 // Text of the last activation failure on this thread (dlopen's message and so on).
 std::string ComLastErrorText();
 
+// regsvr32's job: loads the in-process server library (by its absolute path, so it
+// records where it lives; it stays loaded, as activation keeps libraries) and calls its
+// DllRegisterServer, or DllUnregisterServer. CO_E_DLLNOTFOUND, CO_E_ERRORINDLL or the
+// entry's own HRESULT; ComLastErrorText() says why.
+HRESULT CallServerRegistration(const std::string& library, bool unregister = false);
+
 // Holds one reference to an interface.
 template <class T>
 class ComPtr {
