@@ -19,63 +19,12 @@
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
+#include "support/EventRecorder.h"
 
 namespace zanth::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Every callback of one control object, in arrival order; waits on conditions.
-struct Recorder {
-  struct Entry {
-    char kind;  // 'S' status, 'O' output complete, 'E' error
-    LONG value, extended;
-  };
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<Entry> entries;
-
-  void Add(char kind, LONG value, LONG extended = 0) {
-    std::lock_guard<std::mutex> lock(mutex);
-    entries.push_back({kind, value, extended});
-    changed.notify_all();
-  }
-  std::vector<LONG> Of(char kind) {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::vector<LONG> values;
-    for (const auto& e : entries)
-      if (e.kind == kind) values.push_back(e.value);
-    return values;
-  }
-  size_t Count(char kind, LONG value) {
-    const auto values = Of(kind);
-    return static_cast<size_t>(std::count(values.begin(), values.end(), value));
-  }
-  bool WaitFor(char kind, size_t count, std::chrono::milliseconds limit = 20s) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, limit, [&] {
-      return static_cast<size_t>(std::count_if(entries.begin(), entries.end(), [&](const Entry& e) {
-               return e.kind == kind;
-             })) >= count;
-    });
-  }
-  bool WaitForValue(char kind, LONG value, size_t count = 1) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, 20s, [&] {
-      return static_cast<size_t>(std::count_if(entries.begin(), entries.end(), [&](const Entry& e) {
-               return e.kind == kind && e.value == value;
-             })) >= count;
-    });
-  }
-};
-
-void Record(co::ControlObject& control, Recorder& recorder) {
-  control.Callbacks().statusUpdate = [&recorder](LONG data) { recorder.Add('S', data); };
-  control.Callbacks().outputComplete = [&recorder](LONG id) { recorder.Add('O', id); };
-  control.Callbacks().error = [&recorder](LONG rc, LONG rcx, LONG, LONG&) {
-    recorder.Add('E', rc, rcx);
-  };
-}
 
 class AsyncEvents : public ::testing::Test {
  protected:
