@@ -1,7 +1,9 @@
 // Handing finished blocks to the port, and the output methods not built yet.
 #include <cwchar>
 
+#include "CmdHelperK15.h"
 #include "ICmdHelper.h"
+#include "K15ReplyReader.h"
 #include "IPort.h"
 #include "OposConstants.h"
 #include "PrinterBase.h"
@@ -64,17 +66,20 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
   }
   if (!bidirectional_) return 0;
 
-  // The packet protocol answers every packet; collect replies until the printer's
-  // final acknowledgement (0xBB) or silence.
+  // The packet protocol answers every packet; collect replies until each packet written
+  // was answered, or silence: an answer split across reads is still whole, and one of
+  // many acknowledgements no longer ends the wait early.
   Sleep(10);
+  K15ReplyReader reader(static_cast<int>((buffer.Size() + CmdHelper_K15::kPacketPayload - 1) /
+                                         CmdHelper_K15::kPacketPayload));
   LONG received = 0;
-  while (received < 255) {
+  while (received < 255 && !reader.Complete()) {
     LONG got = 0;
     if (!printerPort_->Read(replyBuffer_.data(), received, 255 - received, &got, FALSE) ||
         got == 0)
       break;
+    reader.Feed(replyBuffer_.data() + received, static_cast<size_t>(got));
     received += got;
-    if (replyBuffer_[static_cast<size_t>(received - 1)] == 0xBB) break;
   }
   return 0;
 }
