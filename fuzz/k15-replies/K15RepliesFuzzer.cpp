@@ -9,6 +9,8 @@
 
 namespace {
 
+using Tesk::Printer::K15ReplyReader;
+
 void Check(bool ok) {
   if (!ok) std::abort();
 }

@@ -140,7 +140,6 @@ bool CSystemPort::ReopenLostDevice(DWORD limitMs) {
 }
 
 bool CSystemPort::SendRestoreBytes(DWORD limitMs) {
-  ++deviceReturns_;
   if (restoreBytes_.empty()) return true;
   int error = 0;
   const std::size_t sent = WriteWithin(fd_, restoreBytes_.data(), restoreBytes_.size(), limitMs, &cancel_, &error);

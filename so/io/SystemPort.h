@@ -35,6 +35,10 @@ class CSystemPort : public IPort {
   LONG IsOpen() override { return open_ ? 1 : 0; }
   bool Open() override;
   void Close() override;
+  // A character device that hung up (a cable pulled, a printer switched off) is looked up
+  // and opened again before the block goes out; while it is not back the write fails with
+  // "the printer is disconnected" and the next write looks again. Files and FIFOs are
+  // never reopened.
   bool Write(const BYTE* data, LONG offset, LONG length) override;
   void StartReceive(BYTE*, LONG, ReceiveCallback) override {}
   void CancelReceive() override {}
@@ -68,8 +72,6 @@ class CSystemPort : public IPort {
   // here, or reconnected by a network port): the set-up a printer forgets when it is
   // switched off or unplugged. Empty sends nothing.
   void SetRestoreBytes(std::vector<BYTE> bytes) { restoreBytes_ = std::move(bytes); }
-  // Completed reopens and reconnects inside writes.
-  int DeviceReturns() const { return deviceReturns_; }
 
  protected:
   static constexpr std::size_t kMaxErrorText = 254;
@@ -85,7 +87,7 @@ class CSystemPort : public IPort {
   void SetError(LONG code, std::wstring text);
   void ClearErrorText() { errorText_.clear(); }
   bool CancelRequested() const { return cancel_.load() != 0; }
-  // Sends the restore bytes on the device just found again and counts the return.
+  // Sends the restore bytes on the device just found again.
   bool SendRestoreBytes(DWORD limitMs);
   // Terminal settings read by LoadCommState; valid only after it returned true.
   struct termios& CommState() { return *commState_; }
@@ -130,7 +132,6 @@ class CSystemPort : public IPort {
   std::wstring errorText_;
   LONG errorCode_ = 0;
   std::vector<BYTE> restoreBytes_;
-  int deviceReturns_ = 0;
   bool deviceLost_ = false;  // gone and not found again: writes keep looking
 };
 

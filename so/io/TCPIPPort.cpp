@@ -106,7 +106,6 @@ bool TCPIPPort::Connect() {
     }
   }
   connected_ = true;
-  ++connections_;
   return true;
 }
 

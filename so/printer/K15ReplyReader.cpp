@@ -1,5 +1,7 @@
 #include "K15ReplyReader.h"
 
+namespace Tesk::Printer {
+
 namespace {
 
 constexpr std::uint8_t kStart = 0xAA;
@@ -57,3 +59,5 @@ void K15ReplyReader::Scan() {
   }
   candidate_.erase(candidate_.begin(), candidate_.begin() + static_cast<std::ptrdiff_t>(at));
 }
+
+}  // namespace Tesk::Printer

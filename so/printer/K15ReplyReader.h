@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace Tesk::Printer {
+
 class K15ReplyReader {
  public:
   static constexpr std::uint8_t kAck = 0x06;
@@ -35,3 +37,5 @@ class K15ReplyReader {
   std::size_t stray_ = 0;
   std::vector<std::uint8_t> candidate_;  // bytes from a start byte on, not yet a whole answer
 };
+
+}  // namespace Tesk::Printer

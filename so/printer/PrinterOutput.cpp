@@ -9,7 +9,7 @@
 #include "PrinterBase.h"
 #include "PrinterPort.h"
 #include "PrinterWorker.h"
-#include "TCPIPPort.h"
+#include "SystemPort.h"
 #include "platform/sync.h"
 
 namespace Tesk::Printer {

@@ -8,6 +8,8 @@
 
 namespace {
 
+using Tesk::Printer::K15ReplyReader;
+
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kAck = {0xAA, 0x01, 0x06, 0x06, 0xBB};
