@@ -4,7 +4,11 @@
 // OutputComplete) or gets a failure for it (a result code or an ErrorEvent); a job retried
 // after the error prints again from its start, a cleared one never prints whole; and the
 // next job prints without reopening the device.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -22,6 +26,7 @@
 #include "so/com/SoTestSupport.h"
 #include "support/EventRecorder.h"
 #include "support/ImageFiles.h"
+#include "support/NetPrinterTest.h"
 
 namespace zanth::test {
 namespace {
@@ -52,13 +57,16 @@ bool WaitWhole(sim::VirtualPrinter& printer, const std::string& job) {
   return printer.WaitFor([&] { return PrintedWhole(printer, job); }, 60s);
 }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 30s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
+// The printer takes connections again (a probe connection is served and closed).
+bool Listening(std::uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return connected;
 }
 
 enum class Fault { kDrop, kRestart, kStall, kCoverOpen, kPaperEnd };
@@ -71,7 +79,7 @@ struct FaultCase {
   LONG code, extended;
 };
 
-class PrinterFaults : public ::testing::TestWithParam<FaultCase> {
+class PrinterFaults : public NetPrinterTest, public ::testing::WithParamInterface<FaultCase> {
  protected:
   static sim::PrinterConfig Config() {
     sim::PrinterConfig config;
@@ -79,28 +87,7 @@ class PrinterFaults : public ::testing::TestWithParam<FaultCase> {
     config.receiveBufferBytes = 4096;
     return config;
   }
-  void SetUp() override {
-    ASSERT_TRUE(Library().Loaded());
-    ASSERT_EQ(Library().registerServer(), S_OK);
-    server_ = std::make_unique<sim::TcpServer>(device_, 0);
-    port_ = server_->Port();
-    AddFilePrinter(L"Net", registry_.Folder() + "/unused.out");
-    const std::wstring key = std::wstring(kPrinterRoot) + L"Net";
-    TempRegistry::SetString(key, L"PortType", L"TCP/IP");
-    TempRegistry::SetString(key, L"PortSettings", L"127.0.0.1," + std::to_wstring(port_));
-    Record(printer_, events_);
-  }
-  void TearDown() override {
-    if (printer_.IsOpen()) printer_.Close();
-  }
-  void OpenEnabled(bool async) {
-    ASSERT_EQ(printer_.Open(L"Net"), OPOS_SUCCESS);
-    ASSERT_EQ(printer_.ClaimDevice(1000), OPOS_SUCCESS);
-    printer_.SetDeviceEnabled(true);
-    ASSERT_TRUE(printer_.DeviceEnabled());
-    printer_.SetAsyncMode(async ? 1 : 0);
-    ASSERT_TRUE(events_.WaitForValue('S', PTR_SUE_COVER_OK));
-  }
+  PrinterFaults() : NetPrinterTest(Config()) {}
   void Inject(Fault fault) {
     switch (fault) {
       case Fault::kDrop: server_->DropConnection(); break;
@@ -128,13 +115,6 @@ class PrinterFaults : public ::testing::TestWithParam<FaultCase> {
       if (device_.WaitForBytes(at, 60s)) Inject(fault);
     });
   }
-
-  TempRegistry registry_;
-  sim::VirtualPrinter device_{Config()};
-  std::unique_ptr<sim::TcpServer> server_;
-  std::uint16_t port_ = 0;
-  Recorder events_;
-  co::POSPrinter printer_;
 };
 
 TEST_P(PrinterFaults, TheJobIsReportedAndTheNextOnePrintsWithoutReopening) {
@@ -247,6 +227,7 @@ TEST_P(PowerCycle, RestoresStatusBackAndTheDownloadedBitmap) {
   } else {
     EXPECT_EQ(rc, OPOS_E_NOHARDWARE);  // switched off: told, not printed
     device_.SetPower(true);
+    ASSERT_TRUE(WaitUntil([&] { return Listening(port_); })) << "the printer did not come back";
     EXPECT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, job), OPOS_SUCCESS);
   }
   ASSERT_TRUE(device_.WaitFor(

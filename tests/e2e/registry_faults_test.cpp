@@ -23,6 +23,7 @@
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
+#include "support/EventRecorder.h"
 
 extern char** environ;
 
@@ -74,15 +75,6 @@ int WaitExit(pid_t pid) {
 }
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 // Codes an application can act on when no device could be opened.
 bool ClearOpenFailure(LONG rc) {

@@ -1,11 +1,14 @@
-// Records every callback of a control object in arrival order, for tests that wait on
-// conditions: "S" status updates, "O" output completes, "E" errors.
+// Waiting on what the application is told: a recorder of every callback of a control
+// object in arrival order ("S" status updates, "O" output completes, "E" errors), and a
+// poll for conditions no event announces.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "POSPrinter.h"
@@ -62,6 +65,17 @@ inline void Record(co::ControlObject& control, Recorder& recorder) {
   control.Callbacks().error = [&recorder](LONG rc, LONG rcx, LONG, LONG&) {
     recorder.Add('E', rc, rcx);
   };
+}
+
+// Polls a condition no event announces until it holds or the limit passed.
+inline bool WaitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
 }
 
 }  // namespace zanth::test
