@@ -1,5 +1,7 @@
 // Printer faults through the whole stack: control object, service object, port and the
-// virtual printer on loopback TCP, a pseudo-terminal serial line or a fake USB node.
+// virtual printer on loopback TCP, a pseudo-terminal serial line or a fake USB node:
+// connections dropped and printers restarted mid-job, stalls, cover open and paper end,
+// a slow printer, power cycles, cables pulled and plugged back.
 // For every job the application either learns that all of it reached the printer (0 or
 // OutputComplete) or gets a failure for it (a result code or an ErrorEvent); a job retried
 // after the error prints again from its start, a cleared one never prints whole; and the
@@ -194,6 +196,33 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"AsyncPaperEndRetry", Fault::kPaperEnd, true, kRetry, OPOS_E_EXTENDED, OPOS_EPTR_REC_EMPTY},
         FaultCase{"AsyncPaperEndClear", Fault::kPaperEnd, true, kClear, OPOS_E_EXTENDED, OPOS_EPTR_REC_EMPTY}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- A slow printer: a large job arrives whole, however long it drains -----------------
+
+class SlowPrinter : public PrinterFaults {};
+
+TEST_P(SlowPrinter, DrainsATwoMegabyteJobCompletely) {
+  const bool async = GetParam().async;
+  OpenEnabled(async);
+  device_.SetDrainRate(200000);  // bytes a second: about ten seconds for the job
+  std::string job;
+  for (int line = 0; line < 160000; ++line) job += "slow " + std::to_string(1000000 + line) + "\n";
+  ASSERT_GE(job.size(), 2000000u);
+  const std::size_t before = device_.BytesReceived();
+  ASSERT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, Wide(job)), OPOS_SUCCESS);
+  if (async) {
+    ASSERT_TRUE(events_.WaitForValue('O', printer_.OutputID(), 1, 120s));
+  } else {
+    EXPECT_GE(device_.BytesReceived() + 64 * 1024, before + job.size()) << "returned before the printer took it";
+  }
+  EXPECT_TRUE(device_.WaitFor([&] { return PrintedWhole(device_, job); }, 120s));
+  EXPECT_TRUE(events_.Of('E').empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SlowPrinter,
+                         ::testing::Values(FaultCase{"Sync", Fault::kDrop, false, kRetry, 0, 0},
+                                           FaultCase{"Async", Fault::kDrop, true, kRetry, 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- Power cycle: what the printer forgot comes back before the next job ----------------
 

@@ -49,9 +49,10 @@ struct Recorder {
              })) >= count;
     });
   }
-  bool WaitForValue(char kind, LONG value, size_t count = 1) {
+  bool WaitForValue(char kind, LONG value, size_t count = 1,
+                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, std::chrono::seconds(20), [&] {
+    return changed.wait_for(lock, limit, [&] {
       return static_cast<size_t>(std::count_if(entries.begin(), entries.end(), [&](const Entry& e) {
                return e.kind == kind && e.value == value;
              })) >= count;
