@@ -246,6 +246,8 @@ TEST_P(PowerCycle, RestoresStatusBackAndTheDownloadedBitmap) {
 
   device_.SetPower(false);
   ASSERT_TRUE(device_.WaitFor([&] { return !server_->Connected(); }, 10s));
+  // Switched off, it takes no connection (the virtual printer stops listening soon after).
+  ASSERT_TRUE(WaitUntil([&] { return !Listening(port_); }));
   const std::wstring job = L"\x1b|1Bafter the power cycle\n";
   const LONG rc = printer_.PrintNormal(PTR_S_RECEIPT, job);
   if (async) {
