@@ -396,6 +396,7 @@ FakeUsbTree::~FakeUsbTree() = default;
 std::string FakeUsbTree::AddPrinter(VirtualPrinter& printer, int index, std::uint16_t vendorId, std::uint16_t productId,
                                     Node node, const std::string& product) {
   namespace fs = std::filesystem;
+  RemovePrinter(index);  // a node plugged in again replaces the old one
   std::string port = "1-" + std::to_string(index + 1);
   std::string lp = "lp" + std::to_string(index);
   std::string rel = "devices/pci0000:00/0000:00:14.0/usb1/" + port;
@@ -425,12 +426,21 @@ std::string FakeUsbTree::AddPrinter(VirtualPrinter& printer, int index, std::uin
   std::string devPath = root_ + "/dev/usb/" + lp;
   fs::remove(devPath, ec);
   if (node == Node::Pty) {
-    ptys_.push_back(std::make_unique<PtyTransport>(printer));
-    fs::create_symlink(ptys_.back()->SlavePath(), devPath);
+    auto& pty = ptys_[index] = std::make_unique<PtyTransport>(printer);
+    fs::create_symlink(pty->SlavePath(), devPath);
   } else {
-    fifos_.push_back(std::make_unique<FilePairTransport>(printer, devPath, "", FilePairTransport::Kind::Fifo));
+    fifos_[index] = std::make_unique<FilePairTransport>(printer, devPath, "", FilePairTransport::Kind::Fifo);
   }
   return devPath;
+}
+
+void FakeUsbTree::RemovePrinter(int index) {
+  const std::string lp = "lp" + std::to_string(index);
+  std::error_code ec;
+  std::filesystem::remove(root_ + "/sys/class/usbmisc/" + lp, ec);
+  std::filesystem::remove(root_ + "/dev/usb/" + lp, ec);
+  ptys_.erase(index);
+  fifos_.erase(index);
 }
 
 }  // namespace zanth::sim

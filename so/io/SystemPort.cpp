@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,6 +16,25 @@
 #include "platform/sync.h"
 
 namespace Tesk::IO {
+
+namespace {
+
+// Only devices come back after a loss; files and FIFOs are never opened again behind
+// the caller's back (a regular file would be truncated).
+bool PlugsBack(int fd) {
+  struct stat info {};
+  return fstat(fd, &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// The descriptor's device is gone: a terminal whose other side closed, an unplugged device.
+bool HungUp(int fd) {
+  pollfd entry{fd, POLLOUT, 0};
+  return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+bool DeviceGone(int error) { return error == EIO || error == ENODEV || error == ENXIO || error == EPIPE; }
+
+}  // namespace
 
 CSystemPort::CSystemPort(IPortSettings* settings)
     : settings_(settings ? settings : &defaultSettings_), commState_(std::make_unique<struct termios>()) {
@@ -67,6 +87,7 @@ void CSystemPort::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   open_ = false;
+  deviceLost_ = false;
   commStateLoaded_ = false;
 }
 
@@ -84,14 +105,46 @@ bool CSystemPort::Write(const BYTE* data, LONG offset, LONG length) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
-  if (fd_ < 0) {
+  if (fd_ < 0 && !deviceLost_) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
+  // A device that went away (a serial adapter or USB cable pulled, the printer switched
+  // off) hangs up its descriptor. Nothing of the block was written then: once the device
+  // is back, possibly under a new node, it is opened again and the whole block goes there.
+  const bool plugsBack = deviceLost_ || PlugsBack(fd_);
+  if (plugsBack && (deviceLost_ || HungUp(fd_)) && !ReopenLostDevice(limit)) return false;
   int error = 0;
   std::size_t written = WriteWithin(fd_, data + offset, static_cast<std::size_t>(length), limit, &cancel_, &error);
+  if (plugsBack && written == 0 && DeviceGone(error) && ReopenLostDevice(limit))
+    written = WriteWithin(fd_, data + offset, static_cast<std::size_t>(length), limit, &cancel_, &error);
   if (error != 0) SetLastErrorFromErrno(error);
   return written == static_cast<std::size_t>(length);
+}
+
+bool CSystemPort::ReopenLostDevice(DWORD limitMs) {
+  Close();
+  RefreshDevice();
+  ClearErrorText();
+  if (!Open()) {
+    // Still open for the caller, without a descriptor: the next write looks again.
+    open_ = true;
+    deviceLost_ = true;
+    const DWORD system = GetLastError();
+    SetError(static_cast<LONG>(ERROR_DEVICE_NOT_CONNECTED),
+             L"WriteData Fail! the printer is disconnected");
+    SetLastError(system != 0 ? system : static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+    return false;
+  }
+  return SendRestoreBytes(limitMs);
+}
+
+bool CSystemPort::SendRestoreBytes(DWORD limitMs) {
+  if (restoreBytes_.empty()) return true;
+  int error = 0;
+  const std::size_t sent = WriteWithin(fd_, restoreBytes_.data(), restoreBytes_.size(), limitMs, &cancel_, &error);
+  if (error != 0) SetLastErrorFromErrno(error);
+  return sent == restoreBytes_.size();
 }
 
 CSystemPort::Attempt CSystemPort::ReadChunk(BYTE* at, LONG chunk, DWORD limitMs) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "IPort.h"
 #include "PortSettingsBase.h"
@@ -34,6 +35,10 @@ class CSystemPort : public IPort {
   LONG IsOpen() override { return open_ ? 1 : 0; }
   bool Open() override;
   void Close() override;
+  // A character device that hung up (a cable pulled, a printer switched off) is looked up
+  // and opened again before the block goes out; while it is not back the write fails with
+  // "the printer is disconnected" and the next write looks again. Files and FIFOs are
+  // never reopened.
   bool Write(const BYTE* data, LONG offset, LONG length) override;
   void StartReceive(BYTE*, LONG, ReceiveCallback) override {}
   void CancelReceive() override {}
@@ -63,6 +68,10 @@ class CSystemPort : public IPort {
   bool IsOverlapped() const { return overlapped_; }
   bool IsReadable() const { return readable_; }
   bool IsByteWise() const { return byteWise_; }
+  // Bytes sent first whenever a write finds the device again after losing it (reopened
+  // here, or reconnected by a network port): the set-up a printer forgets when it is
+  // switched off or unplugged. Empty sends nothing.
+  void SetRestoreBytes(std::vector<BYTE> bytes) { restoreBytes_ = std::move(bytes); }
 
  protected:
   static constexpr std::size_t kMaxErrorText = 254;
@@ -78,6 +87,8 @@ class CSystemPort : public IPort {
   void SetError(LONG code, std::wstring text);
   void ClearErrorText() { errorText_.clear(); }
   bool CancelRequested() const { return cancel_.load() != 0; }
+  // Sends the restore bytes on the device just found again.
+  bool SendRestoreBytes(DWORD limitMs);
   // Terminal settings read by LoadCommState; valid only after it returned true.
   struct termios& CommState() { return *commState_; }
 
@@ -101,6 +112,8 @@ class CSystemPort : public IPort {
   };
   Attempt ReadChunk(BYTE* at, LONG chunk, DWORD limitMs);
   Attempt ReadBytewise(BYTE* at, LONG chunk, DWORD limitMs);
+  // Closes a descriptor whose device went away, looks the device up again and opens it.
+  bool ReopenLostDevice(DWORD limitMs);
 
   bool overlapped_ = false;
   bool open_ = false;
@@ -118,6 +131,8 @@ class CSystemPort : public IPort {
   ReadCallback readCallback_ = nullptr;
   std::wstring errorText_;
   LONG errorCode_ = 0;
+  std::vector<BYTE> restoreBytes_;
+  bool deviceLost_ = false;  // gone and not found again: writes keep looking
 };
 
 }  // namespace Tesk::IO

@@ -106,7 +106,6 @@ bool TCPIPPort::Connect() {
     }
   }
   connected_ = true;
-  ++connections_;
   return true;
 }
 
@@ -197,6 +196,8 @@ bool TCPIPPort::Write(const BYTE* data, LONG offset, LONG length) {
       return false;
     }
     ClearErrorText();
+    // A printer found again may have been switched off meanwhile: its set-up goes first.
+    SendRestoreBytes(limit);
   }
   if (remaining > 0 && !CancelRequested())
     SetError(lastError, Formatted(L"WriteData Fail! printer took %d of %d bytes, WSAGetLastError:%d",

@@ -41,9 +41,6 @@ class TCPIPPort : public CSystemPort {
   void RefreshDevice() override {}
 
   bool IsConnected() const { return connected_; }
-  // Counts successful connects, so a caller can tell that a write reconnected: the
-  // printer then starts afresh, without the settings the old connection made.
-  int ConnectionCount() const { return connections_; }
 
  private:
   bool CreateSocket();
@@ -60,7 +57,6 @@ class TCPIPPort : public CSystemPort {
   sockaddr_in remote_{};
   bool addressValid_ = false;
   bool connected_ = false;
-  int connections_ = 0;
   int cancelReceiveFd_ = -1;  // eventfd that wakes StartReceive
 };
 

@@ -288,13 +288,11 @@ LONG CPrinterBase::ExecuteClaimDevice() {
   Sleep(100);
 
   commandBuffer_.Clear();
-  cmdHelper_->SelectPeripheral(commandBuffer_, 1);
-  cmdHelper_->SetPaperStopSensor(commandBuffer_, 252);  // near-end sensors do not stop printing
-  cmdHelper_->SetPaperOutSensor(commandBuffer_, 0);     // no paper-out signal sensors
-  cmdHelper_->SetKanjiMode(commandBuffer_, 1);          // double-byte character mode on
+  AppendClaimSetup(commandBuffer_);
   code = DirectSend(commandBuffer_, false, 7);
   if (code != 0) return code;
   RestoreDownloadedBitmap();  // ESC @ emptied the printer's downloaded-image area
+  UpdateRestoreBytes();
 
   bidirectional_ = IsSupportBidi();
   if (!bidirectional_ && (isLpt_ || alternateDevice_)) {
@@ -400,7 +398,6 @@ int CPrinterBase::DeviceEnable(int enable) {
     if (cmdHelper_) {
       commandBuffer_.Clear();
       cmdHelper_->SetAutoStatusBack(commandBuffer_, 0xFF);
-      asbConnection_ = -1;  // the write below records the connection it went out on
       DirectSend(commandBuffer_, false, 7);
     }
     if (isCom_) GetPrinterState(true);
@@ -408,12 +405,13 @@ int CPrinterBase::DeviceEnable(int enable) {
     GetPrinterState(true);
   }
 
+  UpdateRestoreBytes();
   if (worker_) worker_->StartForEnable();
   return 1;
 }
 
 void CPrinterBase::DisableDevice() {
-  asbConnection_ = 0;
+  UpdateRestoreBytes();
   if (worker_) worker_->Suspend();
   if (eventObject_) eventObject_->Enable(false);
   LONG ignored = 0;
@@ -429,6 +427,7 @@ LONG CPrinterBase::ReleaseDevice(LONG* result) {
   if (!claimed_) return 0;
   claimed_ = 0;
   if (!printerPort_) return 0;
+  UpdateRestoreBytes();
   if (cmdHelper_) {
     commandBuffer_.Clear();
     cmdHelper_->SetAutoStatusBack(commandBuffer_, 0);

@@ -334,7 +334,11 @@ class CPrinterBase {
   LONG RefreshPrinterInfo();
   void InitProperty();
   void DisableDevice();
-  void RestoreAsbAfterReconnect();
+  // The set-up every claim sends after ESC @ (peripheral, paper sensors, kanji mode).
+  void AppendClaimSetup(PrinterBuffer& out);
+  // Hands the port what a printer found again after a loss needs before the next block:
+  // the claim's set-up, the downloaded image and, while enabled, automatic status back.
+  void UpdateRestoreBytes();
   LONG ReportWriteFailure();
   void LeaveLayoutModes();
   // Page mode printing bottom to top or top to bottom: lines run along the paper.
@@ -407,9 +411,6 @@ class CPrinterBase {
   int queryInfoAtClaim_ = 0;
   int asbCapable_ = 0;
   int asbInUse_ = 0;
-  // The TCP connection automatic status back went out on: 0 while it is off, -1 while
-  // the command that switches it on is being written.
-  int asbConnection_ = 0;
   BYTE statusMethod_ = 2;  // bit 0 real-time status (DLE EOT), bit 1 by command (GS r)
   // Set by a model whose printer takes every byte in packets (the builder's WriteData):
   // print data, set-up and status requests alike, whatever the model's name.

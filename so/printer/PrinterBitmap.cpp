@@ -396,6 +396,7 @@ LONG CPrinterBase::SetBitmap(LONG bitmapNumber, LONG station, const std::wstring
   }
   entry.alignment = alignment;
   entry.number = static_cast<signed char>(bitmapNumber - 1);
+  if (downloaded) UpdateRestoreBytes();
   entry.fileName = fileName;
   entry.width = w;
   entry.height = h;
@@ -410,6 +411,7 @@ void CPrinterBase::RestoreDownloadedBitmap() {
   if (DirectSend(downloadCommand_, false, 7) == 0) return;
   entry.storedInPrinter = 0;
   entry.printCommand = downloadFallback_;
+  UpdateRestoreBytes();
 }
 
 void CPrinterBase::ClearBitmapTable() {

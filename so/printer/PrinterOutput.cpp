@@ -1,13 +1,15 @@
 // Handing finished blocks to the port, and the output methods not built yet.
 #include <cwchar>
 
+#include "CmdHelperK15.h"
 #include "ICmdHelper.h"
+#include "K15ReplyReader.h"
 #include "IPort.h"
 #include "OposConstants.h"
 #include "PrinterBase.h"
 #include "PrinterPort.h"
 #include "PrinterWorker.h"
-#include "TCPIPPort.h"
+#include "SystemPort.h"
 #include "platform/sync.h"
 
 namespace Tesk::Printer {
@@ -54,7 +56,6 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
 
   if (!WriteBlock(buffer)) return ReportWriteFailure();
   if (!packetFraming_) {
-    RestoreAsbAfterReconnect();
     if (bidirectional_ && waitForReply) {
       LONG count = 0;
       const LONG code = ReadData(replyBuffer_.data(), 0, 255, &count, 2000);
@@ -65,17 +66,20 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
   }
   if (!bidirectional_) return 0;
 
-  // The packet protocol answers every packet; collect replies until the printer's
-  // final acknowledgement (0xBB) or silence.
+  // The packet protocol answers every packet; collect replies until each packet written
+  // was answered, or silence: an answer split across reads is still whole, and one of
+  // many acknowledgements no longer ends the wait early.
   Sleep(10);
+  K15ReplyReader reader(static_cast<int>((buffer.Size() + CmdHelper_K15::kPacketPayload - 1) /
+                                         CmdHelper_K15::kPacketPayload));
   LONG received = 0;
-  while (received < 255) {
+  while (received < 255 && !reader.Complete()) {
     LONG got = 0;
     if (!printerPort_->Read(replyBuffer_.data(), received, 255 - received, &got, FALSE) ||
         got == 0)
       break;
+    reader.Feed(replyBuffer_.data() + received, static_cast<size_t>(got));
     received += got;
-    if (replyBuffer_[static_cast<size_t>(received - 1)] == 0xBB) break;
   }
   return 0;
 }
@@ -104,18 +108,36 @@ LONG CPrinterBase::ReportWriteFailure() {
   return OPOS_E_NOHARDWARE;
 }
 
-// A network printer that was reconnected during a write has forgotten the automatic
-// status back the old connection enabled; without it no status change would arrive.
-void CPrinterBase::RestoreAsbAfterReconnect() {
-  if (!isTcpIp_ || !asbInUse_ || !enabled_ || !cmdHelper_ || asbConnection_ == 0) return;
-  auto* tcp = dynamic_cast<Tesk::IO::TCPIPPort*>(printerPort_->GetPort());
-  if (!tcp || tcp->ConnectionCount() == asbConnection_) return;
-  const bool justSwitchedOn = asbConnection_ < 0;
-  asbConnection_ = tcp->ConnectionCount();
-  if (justSwitchedOn) return;
-  PrinterBuffer asbOn(8, 8);
-  cmdHelper_->SetAutoStatusBack(asbOn, 0xFF);
-  WriteBlock(asbOn);
+void CPrinterBase::AppendClaimSetup(PrinterBuffer& out) {
+  cmdHelper_->SelectPeripheral(out, 1);
+  cmdHelper_->SetPaperStopSensor(out, 252);  // near-end sensors do not stop printing
+  cmdHelper_->SetPaperOutSensor(out, 0);     // no paper-out signal sensors
+  cmdHelper_->SetKanjiMode(out, 1);          // double-byte character mode on
+}
+
+// A printer switched off, unplugged or reconnected starts as after ESC @: without these
+// it would print a downloaded bitmap as nothing and send no status changes.
+void CPrinterBase::UpdateRestoreBytes() {
+  auto* port = printerPort_ ? dynamic_cast<Tesk::IO::CSystemPort*>(printerPort_->GetPort()) : nullptr;
+  if (!port || !cmdHelper_) return;
+  PrinterBuffer setup(64, 64);
+  if (claimed_) {
+    AppendClaimSetup(setup);
+    if (downloadedBitmap_ >= 0 && bitmaps_[static_cast<size_t>(downloadedBitmap_)].storedInPrinter)
+      setup.AppendBytes(downloadCommand_.Data(), downloadCommand_.Size());
+    if (enabled_ && asbInUse_) cmdHelper_->SetAutoStatusBack(setup, 0xFF);
+  }
+  PrinterBuffer framed(64, 64);
+  const PrinterBuffer* bytes = &setup;
+  if (packetFraming_ && !setup.IsEmpty()) {
+    cmdHelper_->WriteData(framed, setup);
+    bytes = &framed;
+  }
+  std::vector<BYTE> restore(bytes->Data(), bytes->Data() + bytes->Size());
+  // The worker may be writing: the port's copy changes only under the port lock.
+  if (!WaitForPortLock()) return;
+  port->SetRestoreBytes(std::move(restore));
+  UnlockPort();
 }
 
 // Drops queued jobs and everything collected for later output; the transaction,

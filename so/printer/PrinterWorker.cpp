@@ -150,6 +150,9 @@ void CPrinterTaskThreadContext::RunOne() {
   }
   if (job->IsCancelled()) return;  // cleared while it was being written
   held_ = true;
+  // The printer's status changes were not read while the job was being written: a cover
+  // opened or paper run out meanwhile is what the failure reports.
+  if (events_) events_->RunIdle();
   ReportFailure(job);
 }
 

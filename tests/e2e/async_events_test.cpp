@@ -19,89 +19,16 @@
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
+#include "support/EventRecorder.h"
+#include "support/NetPrinterTest.h"
 
 namespace zanth::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Every callback of one control object, in arrival order; waits on conditions.
-struct Recorder {
-  struct Entry {
-    char kind;  // 'S' status, 'O' output complete, 'E' error
-    LONG value, extended;
-  };
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<Entry> entries;
-
-  void Add(char kind, LONG value, LONG extended = 0) {
-    std::lock_guard<std::mutex> lock(mutex);
-    entries.push_back({kind, value, extended});
-    changed.notify_all();
-  }
-  std::vector<LONG> Of(char kind) {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::vector<LONG> values;
-    for (const auto& e : entries)
-      if (e.kind == kind) values.push_back(e.value);
-    return values;
-  }
-  size_t Count(char kind, LONG value) {
-    const auto values = Of(kind);
-    return static_cast<size_t>(std::count(values.begin(), values.end(), value));
-  }
-  bool WaitFor(char kind, size_t count, std::chrono::milliseconds limit = 20s) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, limit, [&] {
-      return static_cast<size_t>(std::count_if(entries.begin(), entries.end(), [&](const Entry& e) {
-               return e.kind == kind;
-             })) >= count;
-    });
-  }
-  bool WaitForValue(char kind, LONG value, size_t count = 1) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, 20s, [&] {
-      return static_cast<size_t>(std::count_if(entries.begin(), entries.end(), [&](const Entry& e) {
-               return e.kind == kind && e.value == value;
-             })) >= count;
-    });
-  }
-};
-
-void Record(co::ControlObject& control, Recorder& recorder) {
-  control.Callbacks().statusUpdate = [&recorder](LONG data) { recorder.Add('S', data); };
-  control.Callbacks().outputComplete = [&recorder](LONG id) { recorder.Add('O', id); };
-  control.Callbacks().error = [&recorder](LONG rc, LONG rcx, LONG, LONG&) {
-    recorder.Add('E', rc, rcx);
-  };
-}
-
-class AsyncEvents : public ::testing::Test {
+class AsyncEvents : public NetPrinterTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(Library().Loaded());
-    ASSERT_EQ(Library().registerServer(), S_OK);
-    server_ = std::make_unique<sim::TcpServer>(device_, 0);
-    port_ = server_->Port();
-    AddFilePrinter(L"Net", registry_.Folder() + "/unused.out");
-    const std::wstring key = std::wstring(kPrinterRoot) + L"Net";
-    TempRegistry::SetString(key, L"PortType", L"TCP/IP");
-    TempRegistry::SetString(key, L"PortSettings", L"127.0.0.1," + std::to_wstring(port_));
-    Record(printer_, events_);
-  }
-  void TearDown() override {
-    if (printer_.IsOpen()) printer_.Close();
-  }
-  void OpenEnabled(bool async = true) {
-    ASSERT_EQ(printer_.Open(L"Net"), OPOS_SUCCESS);
-    ASSERT_EQ(printer_.ClaimDevice(1000), OPOS_SUCCESS);
-    printer_.SetDeviceEnabled(true);
-    ASSERT_TRUE(printer_.DeviceEnabled());
-    printer_.SetAsyncMode(async ? 1 : 0);
-    // The report of enable (paper ok, cover ok) arrives before anything the test does.
-    ASSERT_TRUE(events_.WaitForValue('S', PTR_SUE_COVER_OK));
-  }
   // Queues one line per text; returns the OutputIDs the control object read back.
   std::vector<LONG> PrintLines(std::initializer_list<const wchar_t*> texts) {
     std::vector<LONG> ids;
@@ -111,17 +38,6 @@ class AsyncEvents : public ::testing::Test {
     }
     return ids;
   }
-
-  TempRegistry registry_;
-  // What a test's callbacks count lives here, not in the test body: a callback may still
-  // be running when the body has returned, until TearDown closes the control object.
-  std::atomic<int> answered_{0};
-  std::atomic<bool> disabledInside_{false};
-  sim::VirtualPrinter device_;
-  std::unique_ptr<sim::TcpServer> server_;
-  std::uint16_t port_ = 0;
-  Recorder events_;
-  co::POSPrinter printer_;
 };
 
 TEST_F(AsyncEvents, JobsCompleteInOutputIdOrderAndPrintInOrder) {

@@ -54,6 +54,7 @@ constexpr LONG ERROR_CANTREAD = 1012;
 constexpr LONG ERROR_CANTWRITE = 1013;
 constexpr LONG ERROR_KEY_DELETED = 1018;
 constexpr LONG ERROR_NO_UNICODE_TRANSLATION = 1113;
+constexpr LONG ERROR_DEVICE_NOT_CONNECTED = 1167;
 constexpr LONG ERROR_TIMEOUT = 1460;
 
 // The calling thread's last error, as Win32 keeps it.

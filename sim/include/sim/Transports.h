@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -130,11 +131,14 @@ class FakeUsbTree {
   // Adds lp<index> with the given ids, served by printer; returns the /dev/usb/lp<index> path.
   std::string AddPrinter(VirtualPrinter& printer, int index, std::uint16_t vendorId, std::uint16_t productId,
                          Node node = Node::Pty, const std::string& product = "Virtual Receipt Printer");
+  // Unplugs lp<index>: its node and sysfs entry go and its transport stops, so a host that
+  // holds the node open sees it hang up. AddPrinter with the same index plugs it back.
+  void RemovePrinter(int index);
 
  private:
   std::string root_;
-  std::vector<std::unique_ptr<PtyTransport>> ptys_;
-  std::vector<std::unique_ptr<FilePairTransport>> fifos_;
+  std::map<int, std::unique_ptr<PtyTransport>> ptys_;
+  std::map<int, std::unique_ptr<FilePairTransport>> fifos_;
 };
 
 }  // namespace zanth::sim
