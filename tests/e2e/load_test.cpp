@@ -71,10 +71,10 @@ TEST_F(Load, AsyncJobsEachCompleteOnceInOrderAndPrintInOrder) {
   sim::VirtualPrinter device;
   sim::TcpServer server(device, 0);
   AddTcpPrinter(L"Net", server.Port());
-  co::POSPrinter printer;
   std::mutex mutex;
   std::condition_variable done;
   std::vector<LONG> completed;
+  co::POSPrinter printer;  // after what its callback uses: it may call until it is closed
   printer.Callbacks().outputComplete = [&](LONG id) {
     std::lock_guard<std::mutex> lock(mutex);
     completed.push_back(id);
