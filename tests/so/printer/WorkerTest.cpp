@@ -2,6 +2,8 @@
 // heaps, clearing during a write, held failures with retry or clear, and disabling.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -203,6 +205,15 @@ TEST_P(HeldFailure, ReportsTheJobsCodesOnceAndRetriesOrClears) {
   EXPECT_TRUE(worker().IsHeld());
   EXPECT_EQ(worker().GetQueueCount(), 2);  // the failed job stays at the head
   EXPECT_TRUE(events.outputs.empty());     // a job that was not written is not complete
+  // While output waits, the engine's own sends are refused, neither queued nor mixed in.
+  for (const auto& call : std::vector<std::function<void(LONG*)>>{
+           [&](LONG* r) { engine.OpenDrawer(r); },
+           [&](LONG* r) { engine.CheckHealth(OPOS_CH_EXTERNAL, r); }}) {
+    LONG busy = -1;
+    call(&busy);
+    EXPECT_EQ(busy, OPOS_E_BUSY);
+  }
+  EXPECT_EQ(worker().GetQueueCount(), 2);
 
   if (c.lockHeld) holder->Unlock();
   else port->SetWriteFails(false);
