@@ -235,7 +235,7 @@ TEST_P(PowerCycle, RestoresStatusBackAndTheDownloadedBitmap) {
     return (x / 8 + y / 8) % 2 ? Rgba{0, 0, 0, 255} : Rgba{};
   }));
   ASSERT_EQ(printer_.SetBitmap(1, PTR_S_RECEIPT, Wide(logo), PTR_BM_ASIS, PTR_BM_CENTER), OPOS_SUCCESS);
-  ASSERT_EQ(device_.LogOf("DefineDownloadedImage").size(), 1u);
+  ASSERT_TRUE(device_.WaitFor([&] { return device_.LogOf("DefineDownloadedImage").size() == 1; }, 20s));
   printer_.SetAsyncMode(async ? 1 : 0);
   printer_.Callbacks().error = [&](LONG rc, LONG rcx, LONG, LONG& response) {
     events_.Add('E', rc, rcx);
