@@ -6,6 +6,11 @@
 
 namespace zanth::co {
 
+// The service object's own DirectIO command that reads the printer's firmware version: the text
+// becomes the version, and data becomes 1 when the printer reported it at the claim, 0 when it
+// is only the model's default (a printer that does not answer, or an entry that does not query).
+inline constexpr LONG kDirectIOReadFirmwareVersion = 200;
+
 class POSPrinter : public ControlObject {
  public:
   POSPrinter();

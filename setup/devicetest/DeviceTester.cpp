@@ -11,7 +11,50 @@ constexpr wchar_t kTestFailed[] = L"Cann't print anything due to printer fail!";
 constexpr LONG kInteractive = 3;  // CH_INTERACTIVE
 constexpr LONG kClaimTimeout = 1000;
 
+struct StatusName {
+  LONG value;
+  const wchar_t* name;
+};
+
+constexpr StatusName kCommonStatus[] = {
+    {2001, L"OPOS_SUE_POWER_ONLINE"},  {2002, L"OPOS_SUE_POWER_OFF"},
+    {2003, L"OPOS_SUE_POWER_OFFLINE"}, {2004, L"OPOS_SUE_POWER_OFF_OFFLINE"},
+};
+constexpr StatusName kPrinterStatus[] = {
+    {11, L"PTR_SUE_COVER_OPEN"},    {12, L"PTR_SUE_COVER_OK"},       {24, L"PTR_SUE_REC_EMPTY"},
+    {25, L"PTR_SUE_REC_NEAREMPTY"}, {26, L"PTR_SUE_REC_PAPEROK"},    {1001, L"PTR_SUE_IDLE"},
+};
+constexpr StatusName kDrawerStatus[] = {{0, L"CASH_SUE_DRAWERCLOSED"}, {1, L"CASH_SUE_DRAWEROPEN"}};
+
 }  // namespace
+
+DeviceTester::DeviceTester(std::wstring caption, EventReport eventReport)
+    : caption_(std::move(caption)), eventReport_(std::move(eventReport)) {
+  if (!eventReport_) return;
+  // Set before any Open: the control objects take their callbacks at Open.
+  printer_.Callbacks().statusUpdate = [this](LONG status) {
+    eventReport_(L"POSPrinter StatusUpdate: " + StatusText(false, status));
+  };
+  printer_.Callbacks().error = [this](LONG resultCode, LONG resultCodeExtended, LONG, LONG&) {
+    eventReport_(L"POSPrinter ErrorEvent: " + std::to_wstring(resultCode) + L"/" +
+                 std::to_wstring(resultCodeExtended));
+  };
+  drawer_.Callbacks().statusUpdate = [this](LONG status) {
+    eventReport_(L"CashDrawer StatusUpdate: " + StatusText(true, status));
+  };
+}
+
+std::wstring DeviceTester::StatusText(bool drawer, LONG status) {
+  auto find = [status](const auto& table) -> const wchar_t* {
+    for (const StatusName& s : table)
+      if (s.value == status) return s.name;
+    return nullptr;
+  };
+  const wchar_t* name = find(kCommonStatus);
+  if (!name) name = drawer ? find(kDrawerStatus) : find(kPrinterStatus);
+  const std::wstring value = std::to_wstring(status);
+  return name ? std::wstring(name) + L" (" + value + L")" : value;
+}
 
 std::wstring DeviceTester::OpenResultText(LONG openResult) {
   switch (openResult) {

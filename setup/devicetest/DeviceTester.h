@@ -4,6 +4,10 @@
 // Every message goes through MessageBoxW with the given caption and the information icon, so
 // the process's message-box handler shows it. Call from one thread (the GUI thread); the
 // interactive health check asks its own questions through MessageBoxW on this thread.
+//
+// While a device is open its events (StatusUpdate, ErrorEvent) are described to the event
+// report, which runs on the service object's event thread: it must hand the text on (a queued
+// signal) and return at once, never wait for the GUI thread.
 #pragma once
 
 #include <functional>
@@ -17,7 +21,11 @@ namespace zanth::setup {
 
 class DeviceTester {
  public:
-  explicit DeviceTester(std::wstring caption) : caption_(std::move(caption)) {}
+  // Called on the service object's event thread with a description such as
+  // "POSPrinter StatusUpdate: PTR_SUE_COVER_OPEN (11)".
+  using EventReport = std::function<void(const std::wstring& description)>;
+
+  explicit DeviceTester(std::wstring caption, EventReport eventReport = {});
 
   // Tests the printer entry (the device key's name). Returns the messages shown, in order.
   std::vector<std::wstring> TestPrinter(const std::wstring& deviceName);
@@ -28,6 +36,8 @@ class DeviceTester {
 
   // The text of an OpenResult code.
   static std::wstring OpenResultText(LONG openResult);
+  // "NAME (value)" for a StatusUpdate value of the device class, "value" when unknown.
+  static std::wstring StatusText(bool drawer, LONG status);
 
  private:
   void Show(const std::wstring& text);
@@ -43,6 +53,7 @@ class DeviceTester {
   static void Shut(co::ControlObject& device);
 
   std::wstring caption_;
+  EventReport eventReport_;
   std::vector<std::wstring> shown_;
   co::POSPrinter printer_;
   co::CashDrawer drawer_;

@@ -44,6 +44,9 @@ TfrmDevice::TfrmDevice(SetupContext& context, QWidget* parent) : QWidget(parent)
   txtDeviceInfo_ = new QLineEdit(this);
   txtDeviceInfo_->setObjectName("txtDeviceInfo");
   txtDeviceInfo_->setReadOnly(true);
+  lblDeviceEvent_ = new QLabel(this);
+  lblDeviceEvent_->setObjectName("lblDeviceEvent");
+  lblDeviceEvent_->setVisible(false);
   btnAddDevice_ = Button("btnAddDevice", this);
   btnModifyDevice_ = Button("btnModifyDevice", this);
   btnDeleteDevice_ = Button("btnDeleteDevice", this);
@@ -69,13 +72,17 @@ TfrmDevice::TfrmDevice(SetupContext& context, QWidget* parent) : QWidget(parent)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
   layout->addLayout(info);
+  layout->addWidget(lblDeviceEvent_);
   resize(620, 440);
 
   // The four windows are made at start: this one, then the three editors.
   frmAddPrinter_ = new TfrmAddPrinter(context_, this);
   frmAddPrinterLogicName_ = new TfrmAddPrinterLogicName(context_, this);
   frmAddCashDrawer_ = new TfrmAddCashDrawer(context_, this);
-  tester_ = std::make_unique<DeviceTester>(W(context_.Text("_MSG_Title")));
+  connect(this, &TfrmDevice::deviceEventReported, this, &TfrmDevice::ShowDeviceEvent, Qt::QueuedConnection);
+  tester_ = std::make_unique<DeviceTester>(W(context_.Text("_MSG_Title")), [this](const std::wstring& description) {
+    emit deviceEventReported(QString::fromStdWString(description));
+  });
 
   connect(tvwDeviceList_, &QTreeWidget::itemClicked, this, [this] { tvwDeviceListClick(); });
   connect(tvwDeviceList_, &QTreeWidget::currentItemChanged, this, [this] { tvwDeviceListClick(); });
@@ -96,7 +103,18 @@ TfrmDevice::TfrmDevice(SetupContext& context, QWidget* parent) : QWidget(parent)
   RefreshTreeView();
 }
 
-TfrmDevice::~TfrmDevice() = default;
+TfrmDevice::~TfrmDevice() {
+  // The tester's control objects close here, while the window can still take their events.
+  tester_.reset();
+}
+
+QString TfrmDevice::LastDeviceEvent() const { return lblDeviceEvent_->property("event").toString(); }
+
+void TfrmDevice::ShowDeviceEvent(const QString& description) {
+  lblDeviceEvent_->setProperty("event", description);
+  lblDeviceEvent_->setText(context_.Text("FormD_lblDeviceEvent") + " " + description);
+  lblDeviceEvent_->setVisible(true);
+}
 
 void TfrmDevice::SetLanguage() {
   setWindowTitle(context_.Text("FormD_frmDevice"));

@@ -35,6 +35,8 @@ class TfrmDevice : public QWidget {
   // Selects the node at the absolute index as a click would.
   void SelectNode(int index);
   const DeviceTree& Tree() const { return tree_; }
+  // The last event the device under test reported, as shown below the information line.
+  QString LastDeviceEvent() const;
 
   TfrmAddPrinter* PrinterEditor() const { return frmAddPrinter_; }
   TfrmAddPrinterLogicName* LogicalNameEditor() const { return frmAddPrinterLogicName_; }
@@ -43,6 +45,9 @@ class TfrmDevice : public QWidget {
  signals:
   // The technician confirmed Quit.
   void quitRequested();
+  // Emitted on the service object's event thread; connected queued, so the event thread never
+  // waits for this window.
+  void deviceEventReported(const QString& description);
 
  private:
   void SetLanguage();
@@ -56,6 +61,7 @@ class TfrmDevice : public QWidget {
   void btnDeleteDeviceClick();
   void btnSelfTestClick();
   void btnQuitClick();
+  void ShowDeviceEvent(const QString& description);
   int SelectedIndex() const;
 
   SetupContext& context_;
@@ -63,7 +69,7 @@ class TfrmDevice : public QWidget {
   MainLayout layout_;
   std::vector<QTreeWidgetItem*> items_;  // by absolute index
   std::unique_ptr<DeviceTester> tester_;
-  QLabel *lblDeviceList_, *lblDeviceInf_;
+  QLabel *lblDeviceList_, *lblDeviceInf_, *lblDeviceEvent_;
   QTreeWidget* tvwDeviceList_;
   QLineEdit* txtDeviceInfo_;
   QPushButton *btnAddDevice_, *btnModifyDevice_, *btnDeleteDevice_, *btnAddLogicName_, *btnSelfTest_, *btnQuit_;

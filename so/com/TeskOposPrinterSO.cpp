@@ -139,6 +139,28 @@ HRESULT CTeskOposPrinterSO::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT cou
   return so_dispatch::GetIDsOfNames(riid, names, count, dispids);
 }
 
+namespace {
+
+// Which device lock this thread took in Invoke and how often: only a lock taken once can be let
+// go for a wait (a nested call, or a call that did not come through Invoke, keeps it).
+thread_local std::recursive_mutex* t_heldLock = nullptr;
+thread_local int t_heldDepth = 0;
+
+struct HeldLockMark {
+  std::recursive_mutex* previous;
+  int previousDepth;
+  explicit HeldLockMark(std::recursive_mutex* lock) : previous(t_heldLock), previousDepth(t_heldDepth) {
+    t_heldDepth = lock == t_heldLock ? t_heldDepth + 1 : 1;
+    t_heldLock = lock;
+  }
+  ~HeldLockMark() {
+    t_heldLock = previous;
+    t_heldDepth = previousDepth;
+  }
+};
+
+}  // namespace
+
 HRESULT CTeskOposPrinterSO::Invoke(DISPID member, REFIID riid, LCID, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                                    UINT* argError) {
@@ -147,6 +169,7 @@ HRESULT CTeskOposPrinterSO::Invoke(DISPID member, REFIID riid, LCID, WORD flags,
     // Held by copy: a close inside the call may free the owner whose lock this is.
     const std::shared_ptr<std::recursive_mutex> engineLock = EngineLock();
     std::lock_guard<std::recursive_mutex> serialised(*engineLock);
+    const HeldLockMark mark(engineLock.get());
     return so_dispatch::Invoke(this, member, riid, flags, params, result, argError);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -998,7 +1021,7 @@ HRESULT CTeskOposPrinterSO::CheckHealth(LONG level, LONG* pRC) {
   }
   try {
     if (IsPrinterRole()) {
-      engine->CheckHealth(level, pRC);
+      engine->CheckHealth(level, pRC, [this](const std::function<void()>& box) { WithoutEngineLock(box); });
       // The internal level leaves the result as it came.
       if (level != OPOS_CH_INTERNAL) {
         resultCode_ = *pRC;
@@ -1021,10 +1044,12 @@ HRESULT CTeskOposPrinterSO::CheckHealth(LONG level, LONG* pRC) {
           break;
         }
         // No control window exists here; the process's handler shows the box.
-        MessageBoxW(nullptr,
-                    L"OPOS CashDrawer Check Health:INTERACTIVE!\nPlease click the 'OK' button "
-                    L"to continue...",
-                    L"Opos", MB_OK);
+        WithoutEngineLock([] {
+          MessageBoxW(nullptr,
+                      L"OPOS CashDrawer Check Health:INTERACTIVE!\nPlease click the 'OK' button "
+                      L"to continue...",
+                      L"Opos", MB_OK);
+        });
         drawerHealthText_ = L"INTERACTIVE HealthCheck: Success!";
         break;
       default:
@@ -1095,15 +1120,8 @@ HRESULT CTeskOposPrinterSO::WaitForDrawerClose(LONG beepTimeout, LONG beepFreque
     bool threw = false;
     try {
       target->SetUpDrawerFor(this);
-      // The wait lasts seconds: between its passes the device's other clients, the
-      // worker's poll and event delivery may use the engine. This client stays in the
-      // table throughout, so the engine outlives the pause.
-      const std::shared_ptr<std::recursive_mutex> engineLock = EngineLock();
-      const auto pause = [&engineLock](DWORD ms) {
-        engineLock->unlock();
-        Sleep(ms);
-        engineLock->lock();
-      };
+      // The wait lasts seconds: between its passes others may use the engine.
+      const auto pause = [this](DWORD ms) { WithoutEngineLock([ms] { Sleep(ms); }); };
       returned = target->engine_->WaitForDrawerClose(beepTimeout, beepFrequency, beepDuration,
                                                      beepDelay, pRC, pause);
     } catch (...) {
@@ -1178,6 +1196,21 @@ std::unique_lock<std::recursive_mutex> CTeskOposPrinterSO::LockForDelivery() {
     Sleep(1);
   }
   return lock;
+}
+
+void CTeskOposPrinterSO::WithoutEngineLock(const std::function<void()>& wait) {
+  // Held by copy, as Invoke holds it.
+  const std::shared_ptr<std::recursive_mutex> engineLock = EngineLock();
+  if (t_heldLock != engineLock.get() || t_heldDepth != 1) {
+    wait();
+    return;
+  }
+  engineLock->unlock();
+  struct Relock {
+    std::recursive_mutex& lock;
+    ~Relock() { lock.lock(); }
+  } relock{*engineLock};
+  wait();
 }
 
 std::shared_ptr<std::recursive_mutex> CTeskOposPrinterSO::EngineLock() const {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -118,6 +119,10 @@ class CTeskOposPrinterSO final : public ITeskOposPrinterSO,
   // attached to it share one lock, so two control objects used from two threads never
   // meet inside the engine.
   std::shared_ptr<std::recursive_mutex> EngineLock() const;
+  // Runs what waits for a person or for seconds (a modal box, a pause of the drawer wait)
+  // without the device's lock, so its other clients, the poll and event delivery go on.
+  // The calling client stays in the table meanwhile, so the engine outlives it.
+  void WithoutEngineLock(const std::function<void()>& wait);
   // The engine lock for one delivery on the event thread (control objects' callbacks call
   // back into the service object). Not owned when the thread was asked to hold or end
   // first: the application's thread may hold the lock while it waits for exactly that.

@@ -54,6 +54,10 @@ struct PrinterFont {
 constexpr LONG PIDXPtr_CapRecLineAndCurveText = 8564;  // PrintLine and PrintCurveText
 constexpr LONG PIDXPtr_CapModelExtension = 8565;       // set by the packet-framed model only
 
+// DirectIO commands beyond the escape sequence's 100 and 101 (applications see them in the
+// control object's POSPrinter.h): the firmware version the engine holds into the text.
+constexpr LONG kDirectIOReadFirmwareVersion = 200;
+
 class CPrinterBase {
  public:
   static constexpr int kMaxFonts = 10;
@@ -209,7 +213,10 @@ class CPrinterBase {
                           const std::function<void(DWORD)>& pause = {});
 
   // --- Health, direct I/O, statistics (PrinterHealth.cpp) ---------------------------
-  LONG CheckHealth(LONG level, LONG* result);
+  // The interactive level's box waits for a person: it is shown through ask(box) when given
+  // (the caller may let others use the device meanwhile), else directly.
+  LONG CheckHealth(LONG level, LONG* result,
+                   const std::function<void(const std::function<void()>&)>& ask = {});
   const char* GetStatusString(LONG code) const;
   // 100 appends to an open transaction or writes at once, 101 writes at once; the
   // result is the write's. Other commands do nothing.

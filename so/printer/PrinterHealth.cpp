@@ -47,7 +47,8 @@ const char* CPrinterBase::GetStatusString(LONG code) const {
   }
 }
 
-LONG CPrinterBase::CheckHealth(LONG level, LONG* result) {
+LONG CPrinterBase::CheckHealth(LONG level, LONG* result,
+                               const std::function<void(const std::function<void()>&)>& ask) {
   std::string printout = "OPOS Printer CheckHealth ";
   switch (level) {
     case OPOS_CH_INTERNAL:
@@ -66,9 +67,12 @@ LONG CPrinterBase::CheckHealth(LONG level, LONG* result) {
     printout += "EXTERNAL:\n";
     checkHealthText_ = L"External HealthCheck: ";
   } else {
-    MessageBoxW(nullptr,
-                L"OPOS Check Health:INTERACTIVE!\nPlease click the 'OK' button to continue...",
-                L"Opos", MB_OK);
+    const auto box = [] {
+      MessageBoxW(nullptr,
+                  L"OPOS Check Health:INTERACTIVE!\nPlease click the 'OK' button to continue...",
+                  L"Opos", MB_OK);
+    };
+    ask ? ask(box) : box();
     printout += "INTERACTIVE:\n";
     checkHealthText_ = L"INTERACTIVE HealthCheck: ";
   }
@@ -92,9 +96,13 @@ LONG CPrinterBase::CheckHealth(LONG level, LONG* result) {
   return ReportResult(code, result);
 }
 
-LONG CPrinterBase::DirectIO(LONG command, LONG* /*data*/, std::wstring& text, LONG* result) {
+LONG CPrinterBase::DirectIO(LONG command, LONG* data, std::wstring& text, LONG* result) {
   LONG code = 0;
-  if (command == 100 && transaction_) {
+  if (command == kDirectIOReadFirmwareVersion) {
+    // Applications have no property for it; the same condition as on the health printout.
+    text.assign(firmwareVersion_.begin(), firmwareVersion_.end());
+    if (data) *data = bidirectional_ && queryInfoAtClaim_ ? 1 : 0;
+  } else if (command == 100 && transaction_) {
     DataBinaryConversion(transactionBuffer_, text);
   } else if (command == 100 || command == 101) {
     std::string bytes;

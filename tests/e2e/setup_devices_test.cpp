@@ -4,9 +4,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "CashDrawer.h"
 #include "DeviceTester.h"
@@ -17,6 +20,7 @@
 #include "sim/Transports.h"
 #include "sim/VirtualPrinter.h"
 #include "so/com/SoTestSupport.h"
+#include "support/EventRecorder.h"
 #include "support/LoopbackPrinter.h"
 
 namespace zanth::test {
@@ -44,6 +48,17 @@ class SetupDevices : public testing::Test {
     });
   }
   void TearDown() override { SetMessageBoxHandler(previous_); }
+  // The device test's event report; runs on the service object's event thread.
+  setup::DeviceTester::EventReport ReportEvents() {
+    return [this](const std::wstring& description) {
+      std::lock_guard<std::mutex> lock(eventsMutex_);
+      events_.push_back(description);
+    };
+  }
+  bool EventReported(const std::wstring& description) {
+    std::lock_guard<std::mutex> lock(eventsMutex_);
+    return std::find(events_.begin(), events_.end(), description) != events_.end();
+  }
 
   TempRegistry registry_;
   sim::VirtualPrinter device_;
@@ -53,6 +68,8 @@ class SetupDevices : public testing::Test {
   setup::DrawerEntry drawer_;
   std::vector<std::wstring> boxes_;
   MessageBoxHandler previous_;
+  std::mutex eventsMutex_;
+  std::vector<std::wstring> events_;
 };
 
 TEST_F(SetupDevices, SavedPrinterPrintsAndItsDrawerOpens) {
@@ -98,6 +115,51 @@ TEST_F(SetupDevices, DrawerTestRunsTwiceWithTheSuccessText) {
     EXPECT_FALSE(tester.DrawerOpen());
   }
   EXPECT_EQ(device_.PulseCount(), 2);  // one kick per test
+}
+
+// Events reach the tester's report while the device is under test: each interactive box stays
+// up until its event arrived, which needs the box to leave the device to the event thread.
+TEST_F(SetupDevices, EventsArriveWhileTheInteractiveBoxIsUp) {
+  // The virtual printer's sensor reads high for an open drawer.
+  ASSERT_TRUE(TempRegistry::SetString(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer\\" + drawer_.drawerName,
+                                      L"OpenVoltage", L"1"));
+  const struct {
+    bool drawer;
+    const wchar_t* box;
+    const wchar_t* event;
+  } cases[] = {
+      {false, L"OPOS Check Health:INTERACTIVE", L"POSPrinter StatusUpdate: PTR_SUE_COVER_OK (12)"},
+      {true, L"CashDrawer Check Health:INTERACTIVE", L"CashDrawer StatusUpdate: CASH_SUE_DRAWEROPEN (1)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::ToUtf8(c.event));
+    bool arrivedDuringTest = false;
+    SetMessageBoxHandler([&](const std::wstring& text, const std::wstring&, UINT type) {
+      if (text.find(c.box) != std::wstring::npos)
+        arrivedDuringTest = WaitUntil([&] { return EventReported(c.event); });
+      return DefaultMessageBoxAnswer(type);
+    });
+    setup::DeviceTester tester(L"Setup", ReportEvents());
+    const std::vector<std::wstring> shown =
+        c.drawer ? tester.TestDrawer(drawer_.drawerName) : tester.TestPrinter(printer_.printerName);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find(L"HealthCheck: "), std::wstring::npos) << platform::ToUtf8(shown[0]);
+    EXPECT_TRUE(arrivedDuringTest);
+  }
+}
+
+TEST(DeviceTesterStatusText, NamesByDeviceClass) {
+  const struct {
+    bool drawer;
+    LONG status;
+    const wchar_t* text;
+  } cases[] = {
+      {false, 11, L"PTR_SUE_COVER_OPEN (11)"},       {false, 24, L"PTR_SUE_REC_EMPTY (24)"},
+      {false, 2004, L"OPOS_SUE_POWER_OFF_OFFLINE (2004)"}, {false, 1, L"1"},
+      {true, 1, L"CASH_SUE_DRAWEROPEN (1)"},         {true, 0, L"CASH_SUE_DRAWERCLOSED (0)"},
+      {true, 2001, L"OPOS_SUE_POWER_ONLINE (2001)"}, {true, 11, L"11"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(setup::DeviceTester::StatusText(c.drawer, c.status), c.text) << c.status;
 }
 
 // A drawer that opens but cannot be kicked (its entry selects no connector pin, which the

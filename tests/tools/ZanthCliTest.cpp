@@ -135,6 +135,12 @@ TEST_F(ZanthCli, StatusReportsWhatThePrinterReports) {
   }
   const ProgramRun text = Zanth("status Receipt");
   EXPECT_NE(text.out.find("paper:       present"), std::string::npos) << text.out;
+  // The firmware is what the printer answered at the claim.
+  sim::PrinterIds ids;
+  ids.firmware = "ZQ 2.17";
+  device_.SetIds(ids);
+  EXPECT_NE(Zanth("status Receipt").out.find("firmware:    ZQ 2.17\n"), std::string::npos);
+  EXPECT_NE(Zanth("status Receipt --json").out.find("\"firmware\": \"ZQ 2.17\""), std::string::npos);
 }
 
 TEST_F(ZanthCli, DrawerOpensAndWaitsForItToClose) {

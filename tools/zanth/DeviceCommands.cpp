@@ -203,16 +203,23 @@ int Status(const StatusOptions& options) {
   const bool nearEnd = printer.RecNearEnd() != 0;
   const std::string model = platform::ToUtf8(printer.DeviceName());
   const std::string description = platform::ToUtf8(printer.DeviceDescription());
+  // Only a version the printer reported counts; the model's default is not its firmware.
+  LONG reported = 0;
+  std::wstring firmwareText;
+  const bool firmwareKnown = printer.DirectIO(co::kDirectIOReadFirmwareVersion, reported, firmwareText) == OPOS_SUCCESS &&
+                             reported == 1;
+  const std::string firmware = platform::ToUtf8(firmwareText);
   Shutdown(printer);
   const DrawerReading drawer = ReadDrawerOf(PhysicalDeviceName(DeviceKind::Printer, options.device));
 
   if (options.json) {
     std::printf("{\"device\": %s, \"state\": \"%s\", \"coverOpen\": %s, \"paperEmpty\": %s, "
-                "\"paperNearEnd\": %s, \"drawer\": \"%s\", \"firmware\": null, \"model\": %s, "
+                "\"paperNearEnd\": %s, \"drawer\": \"%s\", \"firmware\": %s, \"model\": %s, "
                 "\"description\": %s}\n",
                 JsonString(options.device).c_str(), StateName(state), cover ? "true" : "false",
                 empty ? "true" : "false", nearEnd ? "true" : "false", drawer.state.c_str(),
-                JsonString(model).c_str(), JsonString(description).c_str());
+                firmwareKnown ? JsonString(firmware).c_str() : "null", JsonString(model).c_str(),
+                JsonString(description).c_str());
     return 0;
   }
   std::printf("device:      %s\n", options.device.c_str());
@@ -222,8 +229,7 @@ int Status(const StatusOptions& options) {
   std::printf("near end:    %s\n", nearEnd ? "yes" : "no");
   std::printf("drawer:      %s%s%s\n", drawer.state.c_str(), drawer.note.empty() ? "" : " - ",
               drawer.note.c_str());
-  // The service object shows the firmware only on its health-check printout.
-  std::printf("firmware:    not reported (see 'zanth check-health --level 2')\n");
+  std::printf("firmware:    %s\n", firmwareKnown ? firmware.c_str() : "not reported by the printer");
   std::printf("model:       %s\n", model.c_str());
   std::printf("description: %s\n", description.c_str());
   return 0;

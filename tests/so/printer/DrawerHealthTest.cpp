@@ -387,6 +387,25 @@ TEST_F(DrawerFixture, DirectIOCommands) {
   }
 }
 
+// The firmware read back: the printer's answer when the claim asked for it, else the model's
+// default marked as such; nothing is sent either way.
+TEST_F(DrawerFixture, DirectIOReadsTheFirmwareVersion) {
+  for (const int queryInfo : {0, 1}) {
+    SCOPED_TRACE(queryInfo);
+    Open({}, queryInfo);
+    port->ClearWritten();
+    LONG data = 5, result = -1;
+    std::wstring text = L"in";
+    engine.DirectIO(Tesk::Printer::kDirectIOReadFirmwareVersion, &data, text, &result);
+    EXPECT_EQ(result, OPOS_SUCCESS);
+    EXPECT_EQ(data, queryInfo);
+    const std::string firmware = engine.GetFirmwareVersion();
+    EXPECT_EQ(text, std::wstring(firmware.begin(), firmware.end()));
+    EXPECT_EQ(firmware == "FW 7.1", queryInfo == 1);
+    EXPECT_TRUE(WrittenText().empty());
+  }
+}
+
 TEST(StatusNames, EveryCodeHasItsName) {
   const std::pair<LONG, const char*> names[] = {
       {0, "Successful"},         {101, "OPOS_E_CLOSED"},   {102, "OPOS_E_FAILURE"},
