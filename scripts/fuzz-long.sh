@@ -2,7 +2,8 @@
 # Long fuzzing: every libFuzzer target for MINUTES minutes each (default 30), with the
 # sanitizers on, from its seed corpus. A crash leaves its input in build-fuzz/artifacts/;
 # make it a named regression test before fixing it.
-# Usage: scripts/fuzz-long.sh [MINUTES]
+# Usage: scripts/fuzz-long.sh [MINUTES]   (ZANTH_FUZZ_RUNS=10000000 stops each target sooner
+# once it ran that many inputs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:-30}

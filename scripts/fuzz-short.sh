@@ -2,6 +2,8 @@
 # Builds every libFuzzer target with clang, AddressSanitizer and UBSan (build-fuzz) and runs
 # each one for a while, starting from its seed corpus.
 # Usage: scripts/fuzz-short.sh [seconds per target, default 30]
+# ZANTH_FUZZ_RUNS=N ends each target after N inputs (the time still caps it);
+# ZANTH_FUZZ_ONLY="name ..." runs only those fuzz/ folders.
 # Convention: folder fuzz/<name>/ defines the target fuzz_<name> (dashes become underscores);
 # only those targets are built, not the whole tree.
 # Each target runs on a scratch copy of its seed folder fuzz/<target-folder>/corpus, so the
@@ -29,6 +31,7 @@ for dir in fuzz/*/; do
   name=$(basename "$dir")
   target=build-fuzz/fuzz/$name/fuzz_${name//-/_}
   [ -x "$target" ] || continue
+  if [ -n "${ZANTH_FUZZ_ONLY:-}" ] && [[ " $ZANTH_FUZZ_ONLY " != *" $name "* ]]; then continue; fi
   work=build-fuzz/corpus/$name
   rm -rf "$work"
   mkdir -p "$work"
@@ -36,7 +39,7 @@ for dir in fuzz/*/; do
   echo "== fuzz: $name for ${seconds}s"
   if ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$target" "$work" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
-      ${ZANTH_FUZZ_JOBS:+-fork="$ZANTH_FUZZ_JOBS"} \
+      ${ZANTH_FUZZ_JOBS:+-fork="$ZANTH_FUZZ_JOBS"} ${ZANTH_FUZZ_RUNS:+-runs="$ZANTH_FUZZ_RUNS"} \
       -artifact_prefix=build-fuzz/artifacts/"$name"- -print_final_stats=1 >build-fuzz/"$name".log 2>&1; then
     grep -E "stat::number_of_executed_units|^Done" build-fuzz/"$name".log || tail -n 3 build-fuzz/"$name".log
   else

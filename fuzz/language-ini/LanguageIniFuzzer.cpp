@@ -33,7 +33,7 @@ std::vector<std::pair<std::wstring, std::wstring>> NamesIn(const std::string& te
   std::vector<std::pair<std::wstring, std::wstring>> names;
   std::wstring section;
   std::size_t start = 0;
-  while (start < text.size() && names.size() < 64) {
+  while (start < text.size() && names.size() < 8) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
     const std::string line = text.substr(start, end - start);
