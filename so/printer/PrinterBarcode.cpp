@@ -310,7 +310,7 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   }
   if (pageMode_) {
     if (pageModePrintWidth_ <= 0 || pageModePrintHeight_ <= 0) return StoreObjectResult(0, result);
-    if (CurrentPrinterBuffer()) WritePendingPrintArea(*CurrentPrinterBuffer());
+    WritePendingPrintArea(pageModeBuffer_);
   }
   barcodeData_.Clear();
   DataBinaryConversion(barcodeData_, data);
