@@ -178,6 +178,11 @@ void CPrinterBase::WritePendingPrintArea(PrinterBuffer& out) {
 // printed first (into the transaction when one is open).
 void CPrinterBase::LeaveLayoutModes() {
   if (pageMode_) {
+    // The printer keeps ESC T after the page: a page turned half round ends in its own
+    // direction, as the next page expects.
+    if (rotate180_ && cmdHelper_)
+      cmdHelper_->SetPageDirection(pageModeBuffer_,
+                                   kDirectionNormal + static_cast<int>(pageModePrintDirection_ - 1));
     pageMode_ = 0;
     PrintCollectedPage();
     pageModeBuffer_.Clear();

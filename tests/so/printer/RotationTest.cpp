@@ -404,20 +404,28 @@ TEST_F(Rotation, LineSpacingCountsHorizontalDotsWhenLinesRunAlongThePaper) {
 TEST_F(Rotation, TransactionEndsPageModeAndEveryTurn) {
   struct Row {
     const char* name;
-    LONG rotation;  // PTR_RP_NORMAL: page mode instead
+    bool page;
+    LONG rotation;
     Bytes collected;
     std::vector<int> states;
   } rows[] = {
-      {"QuarterTurn", PTR_RP_LEFT90, {0x1B, 'T', '1', 'A', 'B', 0x1B, 'J', 36, 0x1B, 'T', '0', 0x0C}, {0}},
-      {"UpsideDown", PTR_RP_ROTATE180, {'A', 'B', 0x0A, 0x1B, '{', 0}, {0, 0, 1, 0}},
-      {"PageMode", PTR_RP_NORMAL, {0x1B, 'L', 0x1B, 'W', 0, 0, 0, 0, 0x2C, 0x01, 100, 0}, {0, 0}},
+      {"QuarterTurn", false, PTR_RP_LEFT90, {0x1B, 'T', '1', 'A', 'B', 0x1B, 'J', 36, 0x1B, 'T', '0', 0x0C}, {0}},
+      {"UpsideDown", false, PTR_RP_ROTATE180, {'A', 'B', 0x0A, 0x1B, '{', 0}, {0, 0, 1, 0}},
+      {"PageMode", true, PTR_RP_NORMAL, {0x1B, 'L', 0x1B, 'W', 0, 0, 0, 0, 0x2C, 0x01, 100, 0}, {0, 0}},
+      // The page ends in its own direction: the printer keeps ESC T for the next page.
+      {"UpsideDownPage", true, PTR_RP_ROTATE180, {'A', 'B', 0x1B, 'J', 36, 0x1B, 'T', '0', 0x0C},
+       {0, 0, 0}},
   };
   ASSERT_EQ(SetArea(L"0,0,300,100"), 0);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ASSERT_EQ(Transaction(PTR_TP_TRANSACTION), 0);
-    const LONG entered = row.rotation == PTR_RP_NORMAL ? Page(PTR_PM_PAGE_MODE) : Rotate(row.rotation);
-    ASSERT_EQ(entered, 0);
+    if (row.page) {
+      ASSERT_EQ(Page(PTR_PM_PAGE_MODE), 0);
+    }
+    if (row.rotation != PTR_RP_NORMAL) {
+      ASSERT_EQ(Rotate(row.rotation), 0);
+    }
     ASSERT_EQ(Print(L"AB\n"), 0);
     EXPECT_TRUE(port->Blocks().empty());
     ASSERT_EQ(Transaction(PTR_TP_NORMAL), 0);
