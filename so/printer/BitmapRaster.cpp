@@ -90,9 +90,10 @@ struct Diffusion {
 
   // The dot of column i (1 black); the error line has a slot before column 0.
   std::uint8_t Step(const std::uint8_t* gray, std::int8_t* error, size_t i) {
-    const int v = gray[i] + ((error[i] + c5) >> 4);
+    std::int8_t* const at = error + i;
+    const int v = gray[i] + ((at[0] + c5) >> 4);
     const int t = v >= 128 ? v - 255 : v;
-    error[i - 1] = static_cast<std::int8_t>(pending + t);
+    at[-1] = static_cast<std::int8_t>(pending + t);
     pending = static_cast<std::int8_t>(7 * t + c3);
     c5 = 5 * t;
     c3 = 3 * t;
