@@ -177,7 +177,8 @@ LONG CPrinterBase::PrintNormal(LONG /*station*/, const std::wstring& data, LONG*
   if (pageMode_) {
     // Text outside an empty print area has nowhere to go.
     if (!PageModePrintAreaIsEffective()) return StoreResult(*this, 0, result);
-    WritePendingPrintArea(*CurrentPrinterBuffer());
+    // The area belongs to the page, also when a quarter turn collects the text.
+    WritePendingPrintArea(pageModeBuffer_);
   }
   conversionBuffer_.Clear();
   DataBinaryConversion(conversionBuffer_, data);

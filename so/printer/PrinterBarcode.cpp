@@ -236,7 +236,9 @@ LONG CPrinterBase::FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG s
   if (symbology == PTR_BCS_Code128_Parsed && !convert_bar_code_code128_Parsed(data))
     return OPOS_E_ILLEGAL;
   ICmdHelper& cmd = *cmdHelper_;
-  const LONG h = MapNumber2DOT_V(height);
+  // GS h, the 2D module sizes and the placement all count print-head dots: on a model
+  // whose vertical motion unit is half a dot, a height in vertical units would double.
+  const LONG h = MapNumber2DOT_H(height);
   int module = 2;
   LONG total = 0;
   int columns = 0, rowHeight = 0;
@@ -310,7 +312,7 @@ LONG CPrinterBase::PrintBarCode(LONG /*station*/, const std::wstring& data, LONG
   }
   if (pageMode_) {
     if (pageModePrintWidth_ <= 0 || pageModePrintHeight_ <= 0) return StoreObjectResult(0, result);
-    if (CurrentPrinterBuffer()) WritePendingPrintArea(*CurrentPrinterBuffer());
+    WritePendingPrintArea(pageModeBuffer_);
   }
   barcodeData_.Clear();
   DataBinaryConversion(barcodeData_, data);

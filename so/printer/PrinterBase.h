@@ -352,6 +352,11 @@ class CPrinterBase {
   bool IsVerticalPage() const {
     return pageMode_ && (pageModePrintDirection_ == 2 || pageModePrintDirection_ == 4);
   }
+  // The ESC T direction of the page: PageModePrintDirection, turned half round while the
+  // upside-down turn is in force (ESC { does not reach page-mode printing).
+  int PageDirectionInForce() const {
+    return static_cast<int>((pageModePrintDirection_ - 1 + (rotate180_ ? 2 : 0)) % 4);
+  }
   // Prints the sideways page collected under a quarter turn (into the transaction, or
   // sent at once) and empties the rotation buffers.
   LONG PrintRotatedPage();

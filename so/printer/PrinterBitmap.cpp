@@ -217,7 +217,7 @@ LONG CPrinterBase::FormatObject(PrinterBuffer& out, const PrinterBuffer& object,
   };
 
   if (IsDirectSend()) cmd.PrintWithoutFeed(out);
-  if (rotate180_ && !rotateWith) {
+  if (rotate180_ && !rotateWith && !pageMode_) {
     cmd.SetUpsideDown(out, 0);
     appendBody();
     cmd.SetUpsideDown(out, 1);
@@ -235,11 +235,16 @@ LONG CPrinterBase::FormatObject(PrinterBuffer& out, const PrinterBuffer& object,
     // Across the line the page counts horizontal dots when lines run along the paper,
     // vertical ones otherwise; the feed leaves room for the object above its baseline.
     const bool across = rotated90 || sidewaysPage;
+    const LONG room = height + charHeight_;
+    // An object that keeps its orientation on a page turned half round is placed in the
+    // page's own direction, and the turn goes on after it.
+    const bool keptUpright = rotate180_ && !rotateWith;
+    if (keptUpright) cmd.SetPageDirection(out, '0' + static_cast<int>(pageModePrintDirection_ - 1));
     cmd.SetAbsoluteVerticalPosition(out, across ? static_cast<int>(pageModeVerticalPosition_)
                                                 : scaled(pageModeVerticalPosition_));
-    const LONG room = height + charHeight_;
     cmd.FeedDots(out, across ? static_cast<int>(room) : scaled(room));
     appendBody();
+    if (keptUpright) cmd.SetPageDirection(out, '0' + PageDirectionInForce());
     return 0;
   }
   if (rotated90) {  // and the object turns with the text
@@ -311,7 +316,7 @@ LONG CPrinterBase::PrintBitmap(LONG /*station*/, const std::wstring& fileName, L
   if (pageMode_) {
     // An empty print area has no room; a changed one is set before the bitmap.
     if (!PageModePrintAreaIsEffective()) return StoreObjectResult(0, result);
-    if (PrinterBuffer* page = CurrentPrinterBuffer()) WritePendingPrintArea(*page);
+    WritePendingPrintArea(pageModeBuffer_);
   }
   const int justification = alignment > 0 ? 0xFF : cmdHelper_->GetBitmapJustification(alignment);
 

@@ -72,8 +72,7 @@ LONG CPrinterBase::SetRotation(LONG rotation) {
     rotateBarcodes_ = rotateBitmaps_ = 0;
     // The page goes on in its own direction.
     if (pageMode_ && cmdHelper_)
-      cmdHelper_->SetPageDirection(pageModeBuffer_,
-                                   kDirectionNormal + static_cast<int>(pageModePrintDirection_ - 1));
+      cmdHelper_->SetPageDirection(pageModeBuffer_, kDirectionNormal + PageDirectionInForce());
     return PTR_RP_NORMAL;
   }
 
@@ -81,10 +80,16 @@ LONG CPrinterBase::SetRotation(LONG rotation) {
   rotateBarcodes_ = (objects & PTR_RP_BARCODE) ? 1 : 0;
   rotateBitmaps_ = (objects & PTR_RP_BITMAP) ? 1 : 0;
   switch (turn) {
-    case PTR_RP_ROTATE180:
+    case PTR_RP_ROTATE180: {
       rotateRight90_ = rotateLeft90_ = 0;
+      const int wasTurned = rotate180_;
       turnUpsideDown(1);
+      // A page-mode printer ignores ESC {: what follows on the page is laid out from the
+      // opposite corner instead, which turns it half round.
+      if (pageMode_ && !wasTurned && cmdHelper_)
+        cmdHelper_->SetPageDirection(pageModeBuffer_, kDirectionNormal + PageDirectionInForce());
       break;
+    }
     case PTR_RP_RIGHT90:
     case PTR_RP_LEFT90:
       turnUpsideDown(0);
@@ -173,6 +178,11 @@ void CPrinterBase::WritePendingPrintArea(PrinterBuffer& out) {
 // printed first (into the transaction when one is open).
 void CPrinterBase::LeaveLayoutModes() {
   if (pageMode_) {
+    // The printer keeps ESC T after the page: a page turned half round ends in its own
+    // direction, as the next page expects.
+    if (rotate180_ && cmdHelper_)
+      cmdHelper_->SetPageDirection(pageModeBuffer_,
+                                   kDirectionNormal + static_cast<int>(pageModePrintDirection_ - 1));
     pageMode_ = 0;
     PrintCollectedPage();
     pageModeBuffer_.Clear();

@@ -118,7 +118,10 @@ LONG CPrinterBase::SetPageModePrintDirection(LONG direction) {
                               : transaction_                    ? &transactionBuffer_
                                                                 : nullptr;
   if (collecting && cmdHelper_) {
-    cmdHelper_->SetPageDirection(*collecting, static_cast<int>(direction - 1));
+    // On the page the upside-down turn stays in force under the new direction.
+    const int pageDirection = collecting == &pageModeBuffer_ ? PageDirectionInForce()
+                                                             : static_cast<int>(direction - 1);
+    cmdHelper_->SetPageDirection(*collecting, pageDirection);
     cmdHelper_->SetLineSpacing(*collecting, GetRecLineSpacing());
   }
   return 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <iterator>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -107,6 +108,37 @@ TEST_F(GraphicsReceipt, LogoAndCodesPrintAndReadBack) {
   const std::string stored(stores[0].data.begin(), stores[0].data.end());
   EXPECT_NE(stored.find("PDF417 RECEIPT 0001"), std::string::npos) << stored;
   EXPECT_EQ(device_.LogOf("Pdf417.Print").size(), 1u);
+}
+
+// The printer's vertical motion unit is half its dot (0.0705 mm against 0.141 mm): the
+// bars still come out as many print-head dots tall as the application asked for.
+TEST_F(GraphicsReceipt, BarsAreAsTallAsAsked) {
+  struct Row {
+    const char* name;
+    LONG mapMode, height;
+    int dots;
+  } rows[] = {{"Dots", PTR_MM_DOTS, 80, 80}, {"Metric10mm", PTR_MM_METRIC, 1000, 70}};
+  for (size_t r = 0; r < std::size(rows); ++r) {
+    const Row& row = rows[r];
+    SCOPED_TRACE(row.name);
+    printer_.SetMapMode(row.mapMode);
+    ASSERT_EQ(printer_.PrintBarCode(PTR_S_RECEIPT, L"ZANTH-0042", PTR_BCS_Code128, row.height, 2,
+                                    PTR_BC_CENTER, PTR_BC_TEXT_NONE),
+              OPOS_SUCCESS);
+    ASSERT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, L"\n\n"), OPOS_SUCCESS);
+    ASSERT_EQ(printer_.CutPaper(100), OPOS_SUCCESS);
+    ASSERT_TRUE(device_.WaitForCuts(int(r) + 1, kWait));
+    const auto pages = device_.Pages();
+    ASSERT_EQ(pages.size(), r + 1);
+    const sim::Image& page = pages[r];
+    sim::Image bars(page.width, page.height - 1);  // without the cut mark in the last row
+    for (int y = 0; y < bars.height; ++y)
+      for (int x = 0; x < bars.width; ++x) bars.Set(x, y, page.At(x, y));
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    ASSERT_TRUE(bars.BlackBounds(x0, y0, x1, y1));
+    EXPECT_EQ(y1 - y0, row.dots);
+    EXPECT_EQ(device_.LogOf("BarcodeHeight").back().Arg(0), row.dots);
+  }
 }
 
 TEST_F(GraphicsReceipt, RefusedRequestsReachTheApplicationAndPrintNothing) {

@@ -134,6 +134,45 @@ TEST_F(PageLayout, CouponWithTwoBoxesABitmapAndATurnedBarcode) {
   EXPECT_NE(symbols.find("CODE-128:ZANTH-42"), std::string::npos) << symbols;
 }
 
+// A half turn on a page: the text after it is drawn from the area's lower right corner,
+// each glyph upside down, so the turned text is the upright line below rotated 180 degrees.
+TEST_F(PageLayout, UpsideDownTextOnAPage) {
+  printer_.SetPageModeStation(PTR_S_RECEIPT);
+  printer_.SetPageModePrintArea(L"0,0,576,100");
+  ASSERT_EQ(printer_.ResultCode(), OPOS_SUCCESS);
+  ASSERT_EQ(printer_.PageModePrint(PTR_PM_PAGE_MODE), OPOS_SUCCESS);
+  ASSERT_EQ(printer_.RotatePrint(PTR_S_RECEIPT, PTR_RP_ROTATE180), OPOS_SUCCESS);
+  ASSERT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, L"TURNED 180\n"), OPOS_SUCCESS);
+  ASSERT_EQ(printer_.PageModePrint(PTR_PM_NORMAL), OPOS_SUCCESS);
+  EXPECT_EQ(printer_.RotateSpecial(), PTR_RP_NORMAL);
+  ASSERT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, L"TURNED 180\n\n\n\n\n\n"), OPOS_SUCCESS);
+  const sim::Image page = CutPage();
+  ASSERT_FALSE(page.Empty());
+
+  // The page begins below the line feed that opens the job (30 dots) and is 100 dots long.
+  constexpr int kTop = 30, kBottom = kTop + 100;
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  const sim::Image turned = Crop(page, 0, kTop, page.width, kBottom);
+  ASSERT_TRUE(turned.BlackBounds(x0, y0, x1, y1));
+  // Ten characters of 12 dots ending at the right edge, in the lower part of the area.
+  EXPECT_LE(x1, 576);
+  EXPECT_GE(x0, 576 - 10 * 12);
+  EXPECT_GT(y0, 100 - 36);
+  const sim::Image turnedText = Crop(turned, x0, y0, x1, y1);
+  const sim::Image below = Crop(page, 0, kBottom, page.width, page.height);
+  ASSERT_TRUE(below.BlackBounds(x0, y0, x1, y1));
+  EXPECT_LT(x0, 12);  // upright: from the left edge
+  const sim::Image upright = Crop(below, x0, y0, x1, y1);
+  ASSERT_EQ(turnedText.width, upright.width);
+  ASSERT_EQ(turnedText.height, upright.height);
+  int differing = 0;
+  for (int y = 0; y < upright.height; ++y)
+    for (int x = 0; x < upright.width; ++x)
+      differing += turnedText.At(upright.width - 1 - x, upright.height - 1 - y) != upright.At(x, y);
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(upright.CountBlack(), 100);
+}
+
 TEST_F(PageLayout, ReceiptPrintedSideways) {
   ASSERT_EQ(printer_.RotatePrint(PTR_S_RECEIPT, PTR_RP_RIGHT90), OPOS_SUCCESS);
   const wchar_t* lines[] = {L"SIDEWAYS RECEIPT\n", L"Total 9.99\n", L"THANK YOU\n"};

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <iterator>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -107,6 +110,68 @@ TEST_F(RuledLinesEndToEnd, TableOfRuledLinesLandsWhereAsked) {
     EXPECT_EQ(Runs(rows[size_t(y++)]), across) << "rule at " << y - 1;
   }
   EXPECT_EQ(Runs(rows[size_t(y++)]), (std::vector<std::pair<int, int>>{{100, 199}}));
+}
+
+// Curved text through the whole chain: the printer receives the layout, the position and
+// the text, and draws it along an arc, arched (ends lower than the middle) or bent (ends
+// higher), starting at the position asked for.
+TEST_F(RuledLinesEndToEnd, CurvedTextIsDrawnAlongItsArcFromThePosition) {
+  struct Row {
+    const char* name;
+    LONG layout, position;
+    bool endsLow;
+  } rows[] = {{"Arched", 0, 100, true}, {"Bent", 1, 240, false}};
+  const std::string text = "ARCHEDTEXT";  // 10 characters of 12 dots
+  int drawnRows = 0;
+  for (size_t r = 0; r < std::size(rows); ++r) {
+    const Row& row = rows[r];
+    SCOPED_TRACE(row.name);
+    ASSERT_EQ(printer_.PrintCurveText(PTR_S_RECEIPT, row.layout, row.position, platform::FromUtf8(text)),
+              OPOS_SUCCESS);
+    EXPECT_EQ(printer_.ErrorString(), L"");
+    ASSERT_TRUE(WaitForLogged("CurvedText", r + 1));
+    const sim::Command curve = device_.LogOf("CurvedText")[r];
+    EXPECT_FALSE(curve.malformed) << curve.ToString();
+    EXPECT_EQ(curve.Arg(0), row.layout);
+    EXPECT_EQ(curve.Arg(1), row.position);
+    EXPECT_EQ(std::string(curve.data.begin(), curve.data.end()), text);
+
+    // Only what this call drew: the rows below the previous drawing.
+    const auto rowsNow = DrawnPng();
+    ASSERT_GT(int(rowsNow.size()), drawnRows);
+    int left = kWidth, right = -1;
+    std::vector<int> top(kWidth, -1);  // the first inked row of each column
+    for (int y = drawnRows; y < int(rowsNow.size()); ++y)
+      for (int x = 0; x < kWidth; ++x)
+        if (rowsNow[size_t(y)][size_t(x)]) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+          if (top[size_t(x)] < 0) top[size_t(x)] = y;
+        }
+    drawnRows = int(rowsNow.size());
+    ASSERT_GE(right, left);
+    // The first glyph starts at the position (turned a little, it may reach a dot or two
+    // further out); ten glyphs along an arc take less than their 120 dots of a line.
+    EXPECT_NEAR(left, row.position, 4);
+    EXPECT_LT(right - left, 120);
+    EXPECT_GT(right - left, 80);
+    // The highest ink of the first, middle and last 20 columns.
+    auto highest = [&](int from) {
+      int best = INT32_MAX;
+      for (int x = from; x < from + 20; ++x)
+        if (top[size_t(x)] >= 0) best = std::min(best, top[size_t(x)]);
+      return best;
+    };
+    const int first = highest(left), middle = highest((left + right) / 2 - 10), last = highest(right - 19);
+    ASSERT_NE(middle, INT32_MAX);
+    if (row.endsLow) {
+      EXPECT_GT(first, middle + 8);
+      EXPECT_GT(last, middle + 8);
+    } else {
+      EXPECT_LT(first + 8, middle);
+      EXPECT_LT(last + 8, middle);
+    }
+  }
 }
 
 // Calls the printer can take only in part: the results stay as they are, ErrorString tells

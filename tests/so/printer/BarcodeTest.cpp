@@ -2,7 +2,9 @@
 // sized with zint, and the bytes (or nothing) the port receives for each request.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "OposConstants.h"
@@ -61,6 +63,7 @@ class BarcodeEngine : public TestEngine {
  public:
   using CPrinterBase::FormatBarcode;
   void SetMapMode(LONG mode) { mapMode_ = mode; }
+  void SetVerticalPitch(float mm) { dotSizeV_ = mm; }
 };
 
 class Barcodes : public ::testing::Test {
@@ -137,6 +140,33 @@ TEST_F(Barcodes, QrModelFollowsTheDataLength) {
   port->ClearWritten();
   ASSERT_EQ(Print(L"https://example.com/r/1234", PTR_BCS_QRCODE, 200, 0), 0);
   EXPECT_TRUE(Contains(port->Written(), {0x1D, 0x28, 0x6B, 3, 0, 0x31, 0x43, 8}));
+}
+
+// GS h and the QR module size count print-head dots, also where the vertical motion unit
+// is half a dot: the symbol is as tall on paper as asked.
+TEST_F(Barcodes, HeightsCountPrintHeadDotsWhateverTheVerticalUnit) {
+  struct {
+    const char* name;
+    float verticalPitch;
+    LONG mapMode, symbology, height;
+    Bytes command;
+  } cases[] = {
+      {"WholeDotFeed", 0.125f, PTR_MM_DOTS, PTR_BCS_Code39, 80, {0x1D, 0x68, 80}},
+      {"HalfDotFeed", 0.0625f, PTR_MM_DOTS, PTR_BCS_Code39, 80, {0x1D, 0x68, 80}},
+      // 10 mm of 0.125 mm dots.
+      {"HalfDotFeedMetric", 0.0625f, PTR_MM_METRIC, PTR_BCS_Code39, 1000, {0x1D, 0x68, 80}},
+      // 25 modules a side in 200 dots: 8-dot modules.
+      {"HalfDotFeedQr", 0.0625f, PTR_MM_DOTS, PTR_BCS_QRCODE, 200, {0x1D, 0x28, 0x6B, 3, 0, 0x31, 0x43, 8}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    engine.SetVerticalPitch(c.verticalPitch);
+    engine.SetMapMode(c.mapMode);
+    port->ClearWritten();
+    const std::wstring data = c.symbology == PTR_BCS_QRCODE ? L"https://example.com/r/1234" : L"ABC";
+    ASSERT_EQ(Print(data, c.symbology, c.height, 3), 0);
+    EXPECT_TRUE(Contains(port->Written(), c.command));
+  }
 }
 
 TEST_F(Barcodes, Pdf417IsSizedAndItsDataStored) {
@@ -223,6 +253,65 @@ TEST_F(Barcodes, BarcodeInPrintDataIsFormatted) {
   engine.PrintNormal(PTR_S_RECEIPT, L"\x1b|19Rs202h50w2a-1t-11dXe", &result);
   EXPECT_FALSE(Contains(port->Written(), {0x1D, 0x6B}));
   EXPECT_FALSE(Contains(port->Written(), {0x1D, 0x28, 0x6B}));
+}
+
+// A builder that lets another engine format a symbol in the middle of this engine's
+// placement: after the positioning prefix is composed, before it is appended.
+class InterleavingBuilder : public CCmdHelperBase {
+ public:
+  std::function<void()> between;
+  int PrintWithoutFeed(PrinterBuffer& out) override {
+    if (auto run = std::exchange(between, nullptr)) run();
+    return CCmdHelperBase::PrintWithoutFeed(out);
+  }
+};
+
+class PrefixEngine : public TestEngine {
+ public:
+  void UseBuilder(Tesk::Printer::ICmdHelper* builder) { cmdHelper_ = builder; }
+};
+
+// Each engine composes its barcode's positioning prefix in a buffer of its own: an engine
+// formatting while the other is between composing and appending its prefix changes
+// neither's placement.
+TEST(PositioningPrefix, EnginesComposingInterleavedKeepTheirOwn) {
+  struct Row {
+    const char* name;
+    LONG alignmentA, alignmentB;
+    Bytes prefixA, prefixB;
+  } rows[] = {
+      {"CentreAndRight", PTR_BC_CENTER, PTR_BC_RIGHT, {0x1B, 0x61, 1}, {0x1B, 0x61, 2}},
+      {"MarginAndCentre", 40, PTR_BC_CENTER, {0x1D, 0x4C, 40, 0}, {0x1B, 0x61, 1}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    InterleavingBuilder builderA, builderB;
+    zanth::test::RecordingEvents eventsA, eventsB;
+    PrefixEngine engineA, engineB;
+    auto portA = zanth::test::OpenReadyEngine(engineA, eventsA);
+    auto portB = zanth::test::OpenReadyEngine(engineB, eventsB);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+    engineA.UseBuilder(&builderA);
+    engineB.UseBuilder(&builderB);
+    LONG resultA = -1, resultB = -1;
+    auto print = [](PrefixEngine& engine, LONG alignment, LONG* result) {
+      engine.PrintBarCode(PTR_S_RECEIPT, L"123456", PTR_BCS_Code39, 50, 2, alignment, PTR_BC_TEXT_NONE,
+                          result);
+    };
+    builderA.between = [&] { print(engineB, row.alignmentB, &resultB); };
+    print(engineA, row.alignmentA, &resultA);
+    ASSERT_EQ(resultA, 0);
+    ASSERT_EQ(resultB, 0);
+    const Bytes symbol = {0x1D, 0x77, 2};  // GS w: the symbol follows its prefix
+    const Bytes writtenA = portA->Written(), writtenB = portB->Written();
+    EXPECT_TRUE(Contains(writtenA, Cat({row.prefixA, symbol})));
+    EXPECT_FALSE(Contains(writtenA, Cat({row.prefixB, symbol})));
+    EXPECT_TRUE(Contains(writtenB, Cat({row.prefixB, symbol})));
+    EXPECT_FALSE(Contains(writtenB, Cat({row.prefixA, symbol})));
+    LONG closed = 0;
+    engineA.CloseService(&closed);
+    engineB.CloseService(&closed);
+  }
 }
 
 TEST_F(Barcodes, CoverOpenIsReportedBeforeAnythingIsSent) {

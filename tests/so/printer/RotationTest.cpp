@@ -41,8 +41,9 @@ std::vector<int> UpsideDownStates(const Bytes& block) {
   return states;
 }
 
-// Page text as a readable layout: [x,y,w,h] ESC W, ^n GS $, @n ESC $, / ESC J, Tn ESC T,
-// the characters themselves; other commands are left out.
+// Page text as a readable layout: [x,y,w,h] ESC W, ^n GS $, @n ESC $, / ESC J, Tn ESC T
+// (n 0..3 whether sent as a digit or a number), {n ESC {, | FF, the characters themselves;
+// other commands are left out.
 std::string Layout(const Bytes& b) {
   std::string out;
   auto word = [&](size_t i) { return b[i] | (b[i + 1] << 8); };
@@ -62,8 +63,17 @@ std::string Layout(const Bytes& b) {
       out += '/';
       i += 3;
     } else if (c == 0x1B && next == 'T') {
-      out += 'T' + std::to_string(b[i + 2]);
+      out += 'T' + std::to_string(b[i + 2] >= '0' ? b[i + 2] - '0' : b[i + 2]);
       i += 3;
+    } else if (c == 0x1D && next == 'k' && i + 3 < b.size()) {
+      out += "<bars>";  // GS k m n and its n data bytes
+      i += 4 + b[i + 3];
+    } else if (c == 0x1B && next == '{') {
+      out += '{' + std::to_string(b[i + 2]);
+      i += 3;
+    } else if (c == 0x0C) {
+      out += '|';
+      ++i;
     } else if (c == 0x1B || c == 0x1D) {
       i += 3;  // ESC 3 n, GS ! n, ESC ! n
     } else {
@@ -72,6 +82,13 @@ std::string Layout(const Bytes& b) {
     }
   }
   return out;
+}
+
+// What a sent block prints in page mode: everything after its last ESC L.
+Bytes AfterPageModeSelected(const Bytes& block) {
+  const Bytes select = {0x1B, 'L'};
+  const auto at = std::find_end(block.begin(), block.end(), select.begin(), select.end());
+  return at == block.end() ? Bytes() : Bytes(at + 2, block.end());
 }
 
 class Rotation : public ::testing::Test {
@@ -233,6 +250,92 @@ TEST_F(Rotation, UpsideDownReachesTextAndObjectsRestoreIt) {
   }
 }
 
+// ESC { does not reach page-mode printing: a half turn on a page starts what follows from
+// the opposite corner of the area (ESC T turned by two), and the page's own direction
+// comes back when the turn ends, before the page is printed.
+TEST_F(Rotation, UpsideDownOnAPageTurnsWhatFollowsHalfRound) {
+  struct Row {
+    const char* name;
+    LONG direction, rotation;
+    bool barcode;
+    const char* layout;
+  } rows[] = {
+      {"LeftToRight", PTR_PD_LEFT_TO_RIGHT, PTR_RP_ROTATE180, false, "[0,0,300,100]^36@0AB/T2^36@0CD/T0|"},
+      {"RightToLeft", PTR_PD_RIGHT_TO_LEFT, PTR_RP_ROTATE180, false, "T2[0,0,300,100]^36@0AB/T0^36@0CD/T2|"},
+      {"TopToBottom", PTR_PD_TOP_TO_BOTTOM, PTR_RP_ROTATE180, false, "T3[0,0,300,100]^36@0AB/T1^36@0CD/T3|"},
+      {"BarcodeTurnedWithThePage", PTR_PD_LEFT_TO_RIGHT, PTR_RP_BARCODE | PTR_RP_ROTATE180, true,
+       "[0,0,300,100]^36@0AB/T2^0^0/@0<bars>^36@0CD/T0|"},
+      // Placed in the page's own direction, the turn resumed after it.
+      {"BarcodeKeptUpright", PTR_PD_LEFT_TO_RIGHT, PTR_RP_ROTATE180, true,
+       "[0,0,300,100]^36@0AB/T2^0T0^0/@0<bars>T2^36@0CD/T0|"},
+  };
+  ASSERT_EQ(SetArea(L"0,0,300,100"), 0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_EQ(SetNumber(PIDXPtr_PageModePrintDirection, row.direction), 0);
+    ASSERT_EQ(Page(PTR_PM_PAGE_MODE), 0);
+    ASSERT_EQ(Print(L"AB\n"), 0);
+    ASSERT_EQ(Rotate(row.rotation), 0);
+    EXPECT_EQ(Number(PIDXPtr_RotateSpecial), row.rotation);
+    if (row.barcode) {
+      ASSERT_EQ(Barcode(), 0);
+    }
+    ASSERT_EQ(Print(L"CD\n"), 0);
+    EXPECT_TRUE(port->Blocks().empty());
+    ASSERT_EQ(Page(PTR_PM_NORMAL), 0);
+    const auto blocks = port->Blocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(Layout(AfterPageModeSelected(blocks[0])), row.layout);
+    // Nothing is left upside down for standard-mode printing after the page.
+    for (int state : UpsideDownStates(blocks[0])) EXPECT_EQ(state, 0);
+    EXPECT_EQ(Number(PIDXPtr_RotateSpecial), PTR_RP_NORMAL);
+    port->ClearWritten();
+  }
+}
+
+// A quarter turn begun on a page collects a sideways page of its own, printed when the
+// turn ends while the page stays collected for PageModePrint.
+TEST_F(Rotation, QuarterTurnOnAPagePrintsItsOwnSidewaysPage) {
+  // ESC W 0,0,576,84: the paper's width, the 24-dot line and the 60-dot margin.
+  auto sidewaysPage = [](BYTE direction) {
+    return Bytes{0x1B, 'W', 0, 0, 0, 0, 0x40, 0x02, 84, 0, 0x1B, 'T', direction, 0x1D, '$', 36, 0,
+                 0x1B, '$', 0, 0, 'C', 'D', 0x1B, 'J', 36, 0x1B, 'T', '0', 0x0C};
+  };
+  struct Row {
+    const char* name;
+    LONG rotation;
+    const wchar_t* pageText;  // before the turn
+    Bytes sideways;           // the sideways page, ESC L on
+    const char* page;
+  } rows[] = {
+      {"Right", PTR_RP_RIGHT90, L"AB\n", sidewaysPage('3'), "[0,0,300,100]^36@0AB/T0|"},
+      {"Left", PTR_RP_LEFT90, L"AB\n", sidewaysPage('1'), "[0,0,300,100]^36@0AB/T0|"},
+      // The print area is still the page's, not the sideways page's.
+      {"RightBeforeAnyPageText", PTR_RP_RIGHT90, nullptr, sidewaysPage('3'), "[0,0,300,100]T0|"},
+  };
+  ASSERT_EQ(SetArea(L"0,0,300,100"), 0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_EQ(Page(PTR_PM_PAGE_MODE), 0);
+    if (row.pageText) {
+      ASSERT_EQ(Print(row.pageText), 0);
+    }
+    ASSERT_EQ(Rotate(row.rotation), 0);
+    ASSERT_EQ(Print(L"CD\n"), 0);
+    EXPECT_TRUE(port->Blocks().empty());
+    ASSERT_EQ(Rotate(PTR_RP_NORMAL), 0);
+    auto blocks = port->Blocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(AfterPageModeSelected(blocks[0]), row.sideways);
+    EXPECT_EQ(engine.PageModeOn(), 1);
+    ASSERT_EQ(Page(PTR_PM_NORMAL), 0);
+    blocks = port->Blocks();
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(Layout(AfterPageModeSelected(blocks[1])), row.page);
+    port->ClearWritten();
+  }
+}
+
 TEST_F(Rotation, PageTextWrapsAtTheAreaEdgeAndIsClippedAtItsBottom) {
   struct Row {
     const char* name;
@@ -301,20 +404,28 @@ TEST_F(Rotation, LineSpacingCountsHorizontalDotsWhenLinesRunAlongThePaper) {
 TEST_F(Rotation, TransactionEndsPageModeAndEveryTurn) {
   struct Row {
     const char* name;
-    LONG rotation;  // PTR_RP_NORMAL: page mode instead
+    bool page;
+    LONG rotation;
     Bytes collected;
     std::vector<int> states;
   } rows[] = {
-      {"QuarterTurn", PTR_RP_LEFT90, {0x1B, 'T', '1', 'A', 'B', 0x1B, 'J', 36, 0x1B, 'T', '0', 0x0C}, {0}},
-      {"UpsideDown", PTR_RP_ROTATE180, {'A', 'B', 0x0A, 0x1B, '{', 0}, {0, 0, 1, 0}},
-      {"PageMode", PTR_RP_NORMAL, {0x1B, 'L', 0x1B, 'W', 0, 0, 0, 0, 0x2C, 0x01, 100, 0}, {0, 0}},
+      {"QuarterTurn", false, PTR_RP_LEFT90, {0x1B, 'T', '1', 'A', 'B', 0x1B, 'J', 36, 0x1B, 'T', '0', 0x0C}, {0}},
+      {"UpsideDown", false, PTR_RP_ROTATE180, {'A', 'B', 0x0A, 0x1B, '{', 0}, {0, 0, 1, 0}},
+      {"PageMode", true, PTR_RP_NORMAL, {0x1B, 'L', 0x1B, 'W', 0, 0, 0, 0, 0x2C, 0x01, 100, 0}, {0, 0}},
+      // The page ends in its own direction: the printer keeps ESC T for the next page.
+      {"UpsideDownPage", true, PTR_RP_ROTATE180, {'A', 'B', 0x1B, 'J', 36, 0x1B, 'T', '0', 0x0C},
+       {0, 0, 0}},
   };
   ASSERT_EQ(SetArea(L"0,0,300,100"), 0);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ASSERT_EQ(Transaction(PTR_TP_TRANSACTION), 0);
-    const LONG entered = row.rotation == PTR_RP_NORMAL ? Page(PTR_PM_PAGE_MODE) : Rotate(row.rotation);
-    ASSERT_EQ(entered, 0);
+    if (row.page) {
+      ASSERT_EQ(Page(PTR_PM_PAGE_MODE), 0);
+    }
+    if (row.rotation != PTR_RP_NORMAL) {
+      ASSERT_EQ(Rotate(row.rotation), 0);
+    }
     ASSERT_EQ(Print(L"AB\n"), 0);
     EXPECT_TRUE(port->Blocks().empty());
     ASSERT_EQ(Transaction(PTR_TP_NORMAL), 0);

@@ -2,6 +2,7 @@
 // heaps, clearing during a write, held failures with retry or clear, and disabling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include <chrono>
@@ -243,6 +244,71 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"PortBusyRetry", 0x00, true, OPOS_E_TIMEOUT, 0, true},
         FailureCase{"PortBusyClear", 0x00, true, OPOS_E_TIMEOUT, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// With AsyncMode off behind output still waiting, a change of turn that would print the
+// collected sideways page is refused and changes nothing: the page stays collected and the
+// turn in force; once the output is written the same request prints it. A change that
+// prints nothing goes through.
+TEST_F(AsyncEngine, RotatePrintBehindWaitingOutputIsBusyOnlyWhenItWouldPrint) {
+  struct Row {
+    const char* name;
+    LONG from;
+    const wchar_t* collected;  // nullptr: nothing printed under the turn
+    LONG to, code;
+    BYTE direction;  // ESC T of the sideways page
+  } rows[] = {
+      {"SidewaysPageToNormal", PTR_RP_RIGHT90, L"SIDE\n", PTR_RP_NORMAL, OPOS_E_BUSY, '3'},
+      {"SidewaysPageToUpsideDown", PTR_RP_LEFT90, L"SIDE\n", PTR_RP_ROTATE180, OPOS_E_BUSY, '1'},
+      {"SidewaysPageToTheOtherSide", PTR_RP_RIGHT90, L"SIDE\n", PTR_RP_LEFT90, OPOS_E_BUSY, '3'},
+      {"NothingCollected", PTR_RP_RIGHT90, nullptr, PTR_RP_NORMAL, 0, 0},
+  };
+  auto rotate = [&](LONG rotation) {
+    LONG result = -1;
+    engine.RotatePrint(PTR_S_RECEIPT, rotation, &result);
+    return result;
+  };
+  auto rotateSpecial = [&] {
+    LONG value = -1;
+    engine.GetPropertyNumber(PIDXPtr_RotateSpecial, &value);
+    return value;
+  };
+  size_t completed = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SetAsync(1);
+    port->HoldWrites(true);
+    ASSERT_EQ(Print(L"written\n"), 0);
+    ASSERT_EQ(Print(L"waiting\n"), 0);
+    ASSERT_TRUE(WaitUntil([&] { return port->WritesWaiting() == 1; }));
+    ASSERT_EQ(rotate(row.from), 0);
+    if (row.collected) {
+      ASSERT_EQ(Print(row.collected), 0);
+    }
+    SetAsync(0);
+    EXPECT_EQ(rotate(row.to), row.code);
+    EXPECT_EQ(rotateSpecial(), row.code == 0 ? row.to : row.from);
+    EXPECT_EQ(worker().GetQueueCount(), 2);  // nothing queued or written in between
+    port->HoldWrites(false);
+    completed += 2;
+    ASSERT_TRUE(WaitForOutputs(completed));
+    ASSERT_TRUE(WaitUntil([&] { return engine.IsIdle() != 0; }));
+    port->ClearWritten();
+    if (row.code != 0) {
+      EXPECT_EQ(rotate(row.to), 0);
+      EXPECT_EQ(rotateSpecial(), row.to);
+      const auto blocks = port->Blocks();
+      ASSERT_EQ(blocks.size(), 1u);
+      const Bytes side = {'S', 'I', 'D', 'E'}, turn = {0x1B, 'T', row.direction};
+      const auto page = std::search(blocks[0].begin(), blocks[0].end(), turn.begin(), turn.end());
+      EXPECT_NE(page, blocks[0].end());
+      EXPECT_NE(std::search(page, blocks[0].end(), side.begin(), side.end()), blocks[0].end());
+    } else {
+      EXPECT_TRUE(port->Blocks().empty());
+    }
+    ASSERT_EQ(rotate(PTR_RP_NORMAL), 0);
+    port->ClearWritten();
+  }
+}
 
 TEST_F(AsyncEngine, AnExceptionStopsTheQueueWhichRefusesJobsUntilCleared) {
   SetAsync(1);
