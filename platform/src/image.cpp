@@ -107,6 +107,25 @@ bool JpegHuffmanTablesFit(const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
+// stb_image grows its buffer to a chunk's declared length before it reads the chunk, so a few
+// bytes that declare a gigabyte make it allocate one. A PNG chunk longer than what is left of
+// the file is damaged: refused before stb sees it.
+bool PngChunksFit(const std::uint8_t* data, std::size_t size) {
+  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (size < 8 || !std::equal(kSignature, kSignature + 8, data)) return true;  // not a PNG
+  std::size_t p = 8;
+  while (p + 8 <= size) {
+    const std::size_t length = (std::size_t{data[p]} << 24) | (std::size_t{data[p + 1]} << 16) |
+                               (std::size_t{data[p + 2]} << 8) | data[p + 3];
+    const bool end = std::equal(data + p + 4, data + p + 8, "IEND");
+    // Length, type, data and CRC.
+    if (length > size - p - 8 || size - p - 8 - length < 4) return end && length == 0;
+    if (end) return true;
+    p += 12 + length;
+  }
+  return true;  // cut off between chunks: stb reports it
+}
+
 // RGBA to RGB over a white background: c' = (c a + 255 (255 - a)) / 255, rounded.
 void CompositeOverWhite(const std::uint8_t* rgba, int width, int height, RgbImage& image) {
   image.width = width;
@@ -133,6 +152,8 @@ ImageStatus DecodeImageSize(const std::uint8_t* data, std::size_t size, int* wid
     // Even the header reader builds the Huffman tables.
     if (!JpegHuffmanTablesFit(data, size))
       return Fail(ImageStatus::kNotAnImage, reason, "bad JPEG Huffman table");
+    if (!PngChunksFit(data, size))
+      return Fail(ImageStatus::kNotAnImage, reason, "PNG chunk runs past the end of the file");
     int channels = 0;
     if (size == 0 || size > static_cast<std::size_t>(INT32_MAX) ||
         !stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels))

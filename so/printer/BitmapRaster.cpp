@@ -55,12 +55,6 @@ std::uint8_t Packed(unsigned byte) {
 
 constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
-std::uint64_t ByteSwapped(std::uint64_t v) {
-  std::uint64_t r = 0;
-  for (int k = 0; k < 8; ++k, v >>= 8) r = (r << 8) | (v & 0xFF);
-  return r;
-}
-
 // Eight dots (0 or 1 each, leftmost first) a byte; a short last byte is filled with white.
 void PackRow(const std::uint8_t* dots, size_t width, std::uint8_t* out) {
   size_t i = 0;
@@ -69,7 +63,7 @@ void PackRow(const std::uint8_t* dots, size_t width, std::uint8_t* out) {
     // dot k to bit 63 - k without carries, so the top byte holds them leftmost-first.
     std::uint64_t word = 0;
     std::memcpy(&word, dots + i, 8);
-    if constexpr (!kLittleEndian) word = ByteSwapped(word);
+    if constexpr (!kLittleEndian) word = __builtin_bswap64(word);
     *out++ = Packed(static_cast<unsigned>((word * 0x8040201008040201ULL) >> 56));
   }
   if (i < width) {

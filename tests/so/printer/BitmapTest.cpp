@@ -238,6 +238,12 @@ TEST_F(Bitmaps, BadFilesAndArgumentsAreRefusedAndSendNothing) {
   Bytes huffman = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x13, 0x00};
   huffman.insert(huffman.end(), 16, 0xFF);
   zanth::test::WriteBytes(dir.File("huffman.jpg"), huffman);
+  // A 6 x 6 PNG whose second data chunk declares 1.5 GB in a 90-byte file (found by fuzzing:
+  // the decoder allocated the declared size before reading).
+  Bytes chunky = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0x0D, 'I', 'H', 'D', 'R', 0, 0, 0, 6,
+                  0, 0, 0, 6, 8, 6, 0, 0, 0, 0xE0, 0xCC, 0xEF, 0x48, 0x60, 0, 0, 0, 'I', 'D', 'A', 'T', 0x78, 0x9C};
+  chunky.insert(chunky.end(), 48, 0x63);
+  zanth::test::WriteBytes(dir.File("chunky.png"), chunky);
   // Headers of a 20000 x 20000 24-bit BMP without its 1.2 GB of pixels.
   zanth::test::WriteBytes(dir.File("huge.bmp"), zanth::test::BmpHeaders(20000, 20000, 24, 0, 0, 0));
   const RefusedBitmap cases[] = {
@@ -246,6 +252,7 @@ TEST_F(Bitmaps, BadFilesAndArgumentsAreRefusedAndSendNothing) {
       {"text named png", "text.png", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"truncated jpeg", "cut.jpg", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"jpeg Huffman table too long", "huffman.jpg", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
+      {"png chunk longer than the file", "chunky.png", PTR_BM_ASIS, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"20000 x 20000", "huge.bmp", 200, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"width beyond the line", "", 600, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
       {"negative width", "", -5, PTR_BM_LEFT, OPOS_E_ILLEGAL, 0},
@@ -263,6 +270,9 @@ TEST_F(Bitmaps, BadFilesAndArgumentsAreRefusedAndSendNothing) {
     EXPECT_EQ(engine.GetResultCodeExtended(), c.extended);
     EXPECT_TRUE(port->Written().empty());
   }
+  // Refused before the decoder allocates what the chunk declares.
+  PrintBitmap(File("chunky.png"), PTR_BM_ASIS, PTR_BM_LEFT);
+  EXPECT_EQ(std::wstring(engine.ErrorInformation()), L"PNG chunk runs past the end of the file");
   engine.SetCover(1);
   EXPECT_EQ(PrintBitmap(File("ok.bmp"), PTR_BM_ASIS, PTR_BM_LEFT), OPOS_E_EXTENDED);
   EXPECT_EQ(engine.GetResultCodeExtended(), OPOS_EPTR_COVER_OPEN);
