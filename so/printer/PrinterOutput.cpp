@@ -41,10 +41,11 @@ LONG CPrinterBase::SendNow(PrinterBuffer& buffer) {
 // A write that failed while the device is enabled: the status is read again first (the
 // worker's polls stop while a block is written, so a cover opened or paper run out
 // meanwhile is not known yet), and a failure the printer's state explains reports that,
-// as a queued job's failure does.
+// as a queued job's failure does. Before enabling, the status was never read: the paper
+// out assumed at open explains nothing.
 LONG CPrinterBase::ReasonForFailedOutput(LONG code) {
-  if (code != OPOS_E_NOHARDWARE) return code;
-  if (eventObject_ && eventObject_->IsEnabled()) GetPrinterState(false);
+  if (code != OPOS_E_NOHARDWARE || !eventObject_ || !eventObject_->IsEnabled()) return code;
+  GetPrinterState(false);
   const tagPrinterStatus status = GetLastStatus();
   return WriteFailureReason(code, status.coverOpen != 0, status.paperEnd != 0);
 }
