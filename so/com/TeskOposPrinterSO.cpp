@@ -234,6 +234,7 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
   }
   LONG returned = 0;
   bool threw = false;
+  const unsigned failedWritesBefore = engine->FailedWrites();
   try {
     returned = call(*engine);
   } catch (...) {
@@ -243,9 +244,9 @@ void CTeskOposPrinterSO::RunForwarded(StationCheck check, LONG station, LONG* pR
   resultCode_ = *pRC;
   // OPOS_E_EXTENDED is only useful with its reason (cover open, paper out, ...).
   resultCodeExtended_ = *pRC == OPOS_E_EXTENDED ? engine->GetResultCodeExtended() : 0;
-  // A write the port could not complete: what the port says went wrong is the error
-  // text the application reads.
-  if (*pRC == OPOS_E_NOHARDWARE) {
+  // A write the port could not complete (also when the cover or the paper explains it, or
+  // the printer refused the block): what went wrong is the error text the application reads.
+  if (*pRC == OPOS_E_NOHARDWARE || (*pRC != 0 && engine->FailedWrites() != failedWritesBefore)) {
     std::lock_guard<std::mutex> lock(errorStringMutex_);
     errorString_ = std::wstring(engine->ErrorInformation()).substr(0, kErrorStringChars);
   }

@@ -30,12 +30,12 @@ void K15ReplyReader::Scan() {
     if (start && left < kAnswerSize) {
       // Unfinished unless what came so far already rules it out.
       if (left >= 2 && candidate_[at + 1] != 0x01) {
-        ++stray_;
+        KeepStray(at, 1);
         ++at;
         continue;
       }
       if (left >= 4 && candidate_[at + 3] != candidate_[at + 2]) {
-        ++stray_;
+        KeepStray(at, 1);
         ++at;
         continue;
       }
@@ -43,7 +43,7 @@ void K15ReplyReader::Scan() {
     }
     const std::uint8_t answer = start ? candidate_[at + 2] : 0;
     if (!start || candidate_[at + 1] != 0x01 || candidate_[at + 3] != answer || candidate_[at + 4] != kEnd) {
-      ++stray_;
+      KeepStray(at, 1);
       ++at;
       continue;
     }
@@ -52,12 +52,18 @@ void K15ReplyReader::Scan() {
     } else if (answer == kNak) {
       ++naks_;
     } else {
-      stray_ += kAnswerSize;  // a framed answer the protocol does not know
+      KeepStray(at, kAnswerSize);  // a framed answer the protocol does not know
     }
     at += kAnswerSize;
     if (Complete()) break;
   }
   candidate_.erase(candidate_.begin(), candidate_.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+void K15ReplyReader::KeepStray(std::size_t at, std::size_t count) {
+  stray_ += count;
+  for (std::size_t i = 0; i < count && strayData_.size() < kKeptStray; ++i)
+    strayData_.push_back(candidate_[at + i]);
 }
 
 }  // namespace Tesk::Printer

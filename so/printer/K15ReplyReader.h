@@ -27,14 +27,20 @@ class K15ReplyReader {
   int Naks() const { return naks_; }
   // Bytes outside the answers (replies of query commands, status blocks, line noise).
   std::size_t StrayBytes() const { return stray_; }
+  // The first kKeptStray of them, in order, for the caller to look through (a status
+  // block that came with the answers must not be lost).
+  static constexpr std::size_t kKeptStray = 256;
+  const std::vector<std::uint8_t>& Stray() const { return strayData_; }
 
  private:
   // Scans candidate_ from its start; keeps an unfinished answer for the next bytes.
   void Scan();
+  void KeepStray(std::size_t at, std::size_t count);
 
   int expected_;
   int acks_ = 0, naks_ = 0;
   std::size_t stray_ = 0;
+  std::vector<std::uint8_t> strayData_;
   std::vector<std::uint8_t> candidate_;  // bytes from a start byte on, not yet a whole answer
 };
 

@@ -92,6 +92,9 @@ class CPrinterBase {
   LONG ErrorCode() const { return errorNumber_; }
   const wchar_t* ErrorInformation() const { return errorText_.c_str(); }
   LONG GetResultCode() const { return resultCode_; }
+  // Counts blocks that could not be written or that the printer refused; each one set
+  // ErrorInformation to what went wrong.
+  unsigned FailedWrites() const { return failedWrites_; }
   LONG GetResultCodeExtended() const { return resultCodeExtended_; }
 
   int IsOpened() const { return opened_; }
@@ -347,6 +350,13 @@ class CPrinterBase {
   // the claim's set-up, the downloaded image and, while enabled, automatic status back.
   void UpdateRestoreBytes();
   LONG ReportWriteFailure();
+  // Send's result for a block DirectSend could not write (Send and SendNow): what the
+  // printer's cover or paper explains, after reading the status again.
+  LONG ReasonForFailedOutput(LONG code);
+  // DirectSend's exchange under the port lock: writes the block and reads what answers
+  // it; bytes read that are not the answer go to *outside.
+  LONG WriteAndReadAnswers(PrinterBuffer& buffer, bool waitForReply, LONG replyLength,
+                           std::vector<BYTE>* outside);
   void LeaveLayoutModes();
   // Page mode printing bottom to top or top to bottom: lines run along the paper.
   bool IsVerticalPage() const {
@@ -413,6 +423,7 @@ class CPrinterBase {
   int opened_ = 0, claimed_ = 0, enabled_ = 0;
   LONG resultCode_ = 0, resultCodeExtended_ = 0;
   LONG errorNumber_ = 0;
+  unsigned failedWrites_ = 0;  // written and read on the caller's thread
   std::wstring errorText_;
   int clientMode_ = 0;  // bit 0 printer client, bit 1 drawer client
   LONG drawerPin_ = 1;

@@ -1,5 +1,6 @@
 // Handing finished blocks to the port, and the output methods not built yet.
 #include <cwchar>
+#include <vector>
 
 #include "CmdHelperK15.h"
 #include "ICmdHelper.h"
@@ -29,12 +30,24 @@ LONG CPrinterBase::Send(PrinterBuffer& buffer, bool urgent) {
     return 0;
   }
   if (worker_ && !worker_->IsIdle()) return OPOS_E_BUSY;
-  return DirectSend(buffer, false, 7);
+  return ReasonForFailedOutput(DirectSend(buffer, false, 7));
 }
 
 LONG CPrinterBase::SendNow(PrinterBuffer& buffer) {
   set_printerSettings(buffer);
-  return DirectSend(buffer, false, 7);
+  return ReasonForFailedOutput(DirectSend(buffer, false, 7));
+}
+
+// A write that failed while the device is enabled: the status is read again first (the
+// worker's polls stop while a block is written, so a cover opened or paper run out
+// meanwhile is not known yet), and a failure the printer's state explains reports that,
+// as a queued job's failure does. Before enabling, the status was never read: the paper
+// out assumed at open explains nothing.
+LONG CPrinterBase::ReasonForFailedOutput(LONG code) {
+  if (code != OPOS_E_NOHARDWARE || !eventObject_ || !eventObject_->IsEnabled()) return code;
+  GetPrinterState(false);
+  const tagPrinterStatus status = GetLastStatus();
+  return WriteFailureReason(code, status.coverOpen != 0, status.paperEnd != 0);
 }
 
 LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG replyLength) {
@@ -48,6 +61,16 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
     }
   } clearer{worker_.get()};
 
+  std::vector<BYTE> outside;
+  const LONG code = WriteAndReadAnswers(buffer, waitForReply, replyLength, &outside);
+  // Read with the answers but not part of them: a status block among these bytes is the
+  // printer reporting a change, applied once the port is free again.
+  ApplyNewestStatusBlock(outside);
+  return code;
+}
+
+LONG CPrinterBase::WriteAndReadAnswers(PrinterBuffer& buffer, bool waitForReply,
+                                       LONG replyLength, std::vector<BYTE>* outside) {
   if (!WaitForPortLock()) return OPOS_E_BUSY;
   struct Unlocker {
     CPrinterBase* engine;
@@ -70,16 +93,30 @@ LONG CPrinterBase::DirectSend(PrinterBuffer& buffer, bool waitForReply, LONG rep
   // was answered, or silence: an answer split across reads is still whole, and one of
   // many acknowledgements no longer ends the wait early.
   Sleep(10);
-  K15ReplyReader reader(static_cast<int>((buffer.Size() + CmdHelper_K15::kPacketPayload - 1) /
-                                         CmdHelper_K15::kPacketPayload));
+  const int packets = static_cast<int>((buffer.Size() + CmdHelper_K15::kPacketPayload - 1) /
+                                       CmdHelper_K15::kPacketPayload);
+  K15ReplyReader reader(packets);
   LONG received = 0;
   while (received < 255 && !reader.Complete()) {
     LONG got = 0;
     if (!printerPort_->Read(replyBuffer_.data(), received, 255 - received, &got, FALSE) ||
         got == 0)
       break;
-    reader.Feed(replyBuffer_.data() + received, static_cast<size_t>(got));
+    const size_t used = reader.Feed(replyBuffer_.data() + received, static_cast<size_t>(got));
+    // What came in the same read after the last answer.
+    outside->insert(outside->end(), replyBuffer_.begin() + received + static_cast<LONG>(used),
+                    replyBuffer_.begin() + received + got);
     received += got;
+  }
+  outside->insert(outside->begin(), reader.Stray().begin(), reader.Stray().end());
+  if (reader.Naks() > 0) {
+    // A refused packet was not printed: the block did not reach the paper whole.
+    wchar_t text[96];
+    std::swprintf(text, 96, L"The printer refused %d of %d packets.", reader.Naks(), packets);
+    errorText_ = text;
+    errorNumber_ = 0;
+    ++failedWrites_;
+    return OPOS_E_FAILURE;
   }
   return 0;
 }
@@ -105,6 +142,7 @@ LONG CPrinterBase::ReportWriteFailure() {
     if (errorNumber_ == 0) errorNumber_ = static_cast<LONG>(system);
   }
   errorText_ = std::move(text);
+  ++failedWrites_;
   return OPOS_E_NOHARDWARE;
 }
 

@@ -9,6 +9,13 @@
 
 namespace Tesk::Printer {
 
+LONG WriteFailureReason(LONG failure, bool coverOpen, bool paperEnd) {
+  if (failure != OPOS_E_NOHARDWARE) return failure;
+  if (coverOpen) return OPOS_EPTR_COVER_OPEN;
+  if (paperEnd) return OPOS_EPTR_REC_EMPTY;
+  return failure;
+}
+
 CPrinterOutTask::CPrinterOutTask(LONG outputId, std::shared_ptr<CPrinterPort> port,
                                  std::shared_ptr<BASE::CappedHeap> heap, const BYTE* data,
                                  size_t length)
@@ -158,17 +165,10 @@ void CPrinterTaskThreadContext::RunOne() {
 
 void CPrinterTaskThreadContext::ReportFailure(const Job& job) {
   if (!events_) return;
-  LONG code = job->FailureCode();
-  LONG extended = 0;
-  if (code == OPOS_E_NOHARDWARE) {
-    if (coverOpen_.load()) {
-      code = OPOS_E_EXTENDED;
-      extended = OPOS_EPTR_COVER_OPEN;
-    } else if (paperEnd_.load()) {
-      code = OPOS_E_EXTENDED;
-      extended = OPOS_EPTR_REC_EMPTY;
-    }
-  }
+  const LONG reason = WriteFailureReason(job->FailureCode(), coverOpen_.load(), paperEnd_.load());
+  // Codes above 200 are extended ones, as a method's result reports them.
+  const LONG code = reason > 200 ? OPOS_E_EXTENDED : reason;
+  const LONG extended = reason > 200 ? reason : 0;
   events_->OnOutputError(code, extended, job->FailureText().c_str());
 }
 

@@ -26,6 +26,12 @@ namespace Tesk::Printer {
 
 class CPrinterPort;
 
+// Why a write failed, as the application is told: with the printer's cover open or its
+// paper out (as last read) that is the reason, OPOS_EPTR_COVER_OPEN or OPOS_EPTR_REC_EMPTY
+// (reported as OPOS_E_EXTENDED with that extended code); any other failure, or a failure
+// that is not a failed write, stands as it is. Queued and synchronous output share it.
+LONG WriteFailureReason(LONG failure, bool coverOpen, bool paperEnd);
+
 // One queued output job: a private copy of its bytes in one of the worker's heaps.
 class CPrinterOutTask final : public BASE::ITaskBase {
  public:

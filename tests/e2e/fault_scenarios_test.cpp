@@ -138,11 +138,14 @@ TEST_P(PrinterFaults, TheJobIsReportedAndTheNextOnePrintsWithoutReopening) {
 
   if (!c.async) {
     EXPECT_EQ(rc, c.code);
+    EXPECT_EQ(printer_.ResultCodeExtended(), c.extended);
     EXPECT_NE(printer_.ErrorString().find(L"WriteData Fail!"), std::wstring::npos)
         << ::testing::PrintToString(printer_.ErrorString());
     // Three write attempts of the entry's one-second limit, then the failure.
     EXPECT_LT(blocked, 30s);
     Heal(c.fault);
+    // The cover shut or the paper back is known once a poll has read it.
+    ASSERT_TRUE(WaitUntil([&] { return printer_.State() == OPOS_S_IDLE; }));
   } else {
     ASSERT_EQ(rc, OPOS_SUCCESS);
     EXPECT_LT(blocked, 5s);  // queued, not written on the caller's thread
@@ -184,6 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"SyncDrop", Fault::kDrop, false, kRetry, OPOS_E_NOHARDWARE, 0},
         FaultCase{"SyncRestart", Fault::kRestart, false, kRetry, OPOS_E_NOHARDWARE, 0},
         FaultCase{"SyncStall", Fault::kStall, false, kRetry, OPOS_E_NOHARDWARE, 0},
+        FaultCase{"SyncCoverOpen", Fault::kCoverOpen, false, kRetry, OPOS_E_EXTENDED, OPOS_EPTR_COVER_OPEN},
+        FaultCase{"SyncPaperEnd", Fault::kPaperEnd, false, kRetry, OPOS_E_EXTENDED, OPOS_EPTR_REC_EMPTY},
         FaultCase{"AsyncDropRetry", Fault::kDrop, true, kRetry, OPOS_E_NOHARDWARE, 0},
         FaultCase{"AsyncDropClear", Fault::kDrop, true, kClear, OPOS_E_NOHARDWARE, 0},
         FaultCase{"AsyncRestartRetry", Fault::kRestart, true, kRetry, OPOS_E_NOHARDWARE, 0},
