@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the .reg parser. Whatever it accepts must survive a round trip
 // through the writer unchanged: the store rewrites the file that way on every change.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,12 @@ bool SameKeys(const std::vector<platform::RegistryKey>& a, const std::vector<pla
   return true;
 }
 
+// The writer puts a key's default value first, as regedit does; the order of the others stays.
+void DefaultFirst(std::vector<platform::RegistryKey>& keys) {
+  for (auto& key : keys)
+    std::stable_partition(key.values.begin(), key.values.end(), [](const auto& v) { return v.name.empty(); });
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -41,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::vector<platform::RegistryKey> again;
   if (!platform::ParseRegFile(platform::FormatRegFile(keys), again, error)) std::abort();
+  DefaultFirst(keys);
   if (!SameKeys(keys, again)) std::abort();
   return 0;
 }
