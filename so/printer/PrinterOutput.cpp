@@ -1,4 +1,5 @@
-// Handing finished blocks to the port, and the output methods not built yet.
+// Handing finished blocks to the port: the send paths, the answers read with them, what a
+// failed write reports, the set-up sent again after a reconnect, and clearing output.
 #include <cwchar>
 #include <vector>
 
