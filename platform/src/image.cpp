@@ -61,15 +61,21 @@ ImageStatus CheckSize(int width, int height, std::string* reason) {
   return ImageStatus::kOk;
 }
 
-// stb_image 2.27 (Debian's) writes past a Huffman table when a DHT segment declares more
-// than 256 codes; 2.28 refuses such a table. The segments are checked here before stb sees
-// them: every marker segment of the file, scans skipped over their entropy-coded data.
-bool JpegHuffmanTablesFit(const std::uint8_t* data, std::size_t size) {
+// stb_image 2.27 (Debian's) trusts a JPEG's Huffman segments in two ways that go past its
+// tables: a DHT segment declaring more than 256 codes (2.28 refuses it) and a scan decoding
+// with a table no DHT segment defined (the table is uninitialised memory). The segments are
+// checked here before stb sees them, as stb reads them: every marker segment of the file,
+// scans skipped over their entropy-coded data, bytes past the end read as zeros.
+// Returns why the file is refused, or nullptr to leave the rest to stb.
+const char* JpegHuffmanTablesFault(const std::uint8_t* data, std::size_t size) {
+  const auto at = [&](std::size_t i) -> unsigned { return i < size ? data[i] : 0u; };
   // stb takes any number of fill bytes (FF) before the start-of-image marker.
   std::size_t p = 0;
   while (p < size && data[p] == 0xFF) ++p;
-  if (p < 1 || p >= size || data[p] != 0xD8) return true;  // not a JPEG
+  if (p < 1 || p >= size || data[p] != 0xD8) return nullptr;  // not a JPEG
   ++p;
+  bool defined[2][4] = {};  // [DC, AC][table]
+  bool progressive = false, framed = false;
   while (p + 1 < size) {
     if (data[p] != 0xFF) {  // entropy-coded data of a scan: find the next marker
       ++p;
@@ -83,28 +89,51 @@ bool JpegHuffmanTablesFit(const std::uint8_t* data, std::size_t size) {
     p += 2;
     // Stuffed zero, restart markers and markers without a length carry no segment.
     if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01) continue;
-    if (marker == 0xD9) return true;
-    if (p + 2 > size) return true;  // cut off: stb reports it
+    if (marker == 0xD9) return nullptr;
+    if (p + 2 > size) return nullptr;  // cut off: stb reports it
     const std::size_t length = (std::size_t{data[p]} << 8) | data[p + 1];
-    if (length < 2) return true;
+    if (length < 2) return nullptr;
     if (marker == 0xC4) {
-      // As stb reads it: tables follow one another while the segment has bytes left,
-      // the last one read whole even when it runs past the declared length.
+      // Tables follow one another while the segment has bytes left, the last one read
+      // whole even when it runs past the declared length.
       long left = static_cast<long>(length) - 2;
       std::size_t q = p + 2;
       while (left > 0 && q < size) {
-        std::size_t codes = 0;  // stb reads bytes past the end as zeros
-        for (std::size_t i = q + 1; i <= q + 16 && i < size; ++i) codes += data[i];
-        if (codes > 256) return false;
+        const unsigned kind = data[q] >> 4, table = data[q] & 15;
+        if (kind > 1 || table > 3) return nullptr;  // stb refuses the header
+        std::size_t codes = 0;
+        for (std::size_t i = q + 1; i <= q + 16; ++i) codes += at(i);
+        if (codes > 256) return "bad JPEG Huffman table";
+        defined[kind][table] = true;
         q += 17 + codes;
         left -= static_cast<long>(17 + codes);
       }
       p = q;
       continue;
     }
+    if (marker >= 0xC0 && marker <= 0xC2 && !framed) {  // the frame stb decodes
+      framed = true;
+      progressive = marker == 0xC2;
+    } else if (marker == 0xDA) {
+      // Which tables the scan decodes with: a baseline scan both of each component's;
+      // a progressive scan the DC table in a first DC scan only (refinement reads plain
+      // bits), the AC table in an AC scan.
+      const unsigned components = at(p + 2);
+      if (components < 1 || components > 4) return nullptr;  // stb refuses the scan
+      const std::size_t spectral = p + 3 + 2 * std::size_t{components};
+      const bool dcScan = at(spectral) == 0, firstPass = (at(spectral + 2) >> 4) == 0;
+      for (unsigned c = 0; c < components; ++c) {
+        const unsigned dc = at(p + 4 + 2 * c) >> 4, ac = at(p + 4 + 2 * c) & 15;
+        if (dc > 3 || ac > 3) return nullptr;  // stb refuses the selector
+        const bool needsDc = !progressive || (dcScan && firstPass);
+        const bool needsAc = !progressive || !dcScan;
+        if ((needsDc && !defined[0][dc]) || (needsAc && !defined[1][ac]))
+          return "JPEG scan uses a Huffman table the file does not define";
+      }
+    }
     p += length;
   }
-  return true;
+  return nullptr;
 }
 
 // stb_image grows its buffer to a chunk's declared length before it reads the chunk, so a few
@@ -150,8 +179,8 @@ ImageStatus DecodeImageSize(const std::uint8_t* data, std::size_t size, int* wid
   if (rle == detail::RleBmp::kDamaged) return Fail(ImageStatus::kNotAnImage, reason, rleReason);
   if (rle == detail::RleBmp::kNotRle) {
     // Even the header reader builds the Huffman tables.
-    if (!JpegHuffmanTablesFit(data, size))
-      return Fail(ImageStatus::kNotAnImage, reason, "bad JPEG Huffman table");
+    if (const char* fault = JpegHuffmanTablesFault(data, size))
+      return Fail(ImageStatus::kNotAnImage, reason, fault);
     if (!PngChunksFit(data, size))
       return Fail(ImageStatus::kNotAnImage, reason, "PNG chunk runs past the end of the file");
     int channels = 0;
