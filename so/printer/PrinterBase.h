@@ -394,7 +394,7 @@ class CPrinterBase {
   // GetPrinterState's body; byAsb chooses the automatic status back reader.
   LONG ReadPrinterState(bool initialReport, bool byAsb);
   void ApplyStatus(const tagPrinterStatus& status, bool initialReport);
-  void ApplyNewestStatusBlock(const std::vector<BYTE>& drained);
+  void ApplyNewestStatusBlock(const std::vector<BYTE>& drained, bool drawerOnly = false);
   int DrawerOpenFromSensor(int sensor) const;
   void NoteDrawerState(int open);
   int QueryDrawerSensor(int clearFirst, int* open, std::vector<BYTE>* drained);

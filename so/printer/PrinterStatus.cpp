@@ -142,14 +142,16 @@ void CPrinterBase::ClearUnReadDataInPrinter(std::vector<BYTE>* drained) {
 
 // With automatic status back on, the bytes a drawer query clears first may hold the block
 // that reports a change (the drawer springing open after its pulse, the cover opening):
-// the newest valid block among them is applied as the worker would have applied it.
-void CPrinterBase::ApplyNewestStatusBlock(const std::vector<BYTE>& drained) {
+// the newest valid block among them is applied as the worker would have applied it, or
+// only its drawer state where a fresher answer tells paper and cover.
+void CPrinterBase::ApplyNewestStatusBlock(const std::vector<BYTE>& drained, bool drawerOnly) {
   if (!asbInUse_ || drained.size() < 4) return;
   for (size_t at = drained.size() - 4 + 1; at-- > 0;) {
     tagPrinterStatus status = GetLastStatus();
     if (!cmdHelper_->ParseAutoStatus(drained.data() + at, &status)) continue;
     status.drawerOpen = DrawerOpenFromSensor(status.drawer);
-    ApplyStatus(status, false);
+    if (drawerOnly) NoteDrawerState(status.drawerOpen);
+    else ApplyStatus(status, false);
     return;
   }
 }
@@ -227,7 +229,12 @@ LONG CPrinterBase::ReadPrinterState(bool initialReport, bool byAsb) {
       ok = true;
       continue;
     } else {
-      ClearUnReadDataInPrinter();
+      // A printer joining a drawer's engine with automatic status back on clears what came
+      // in unread, which may be the block reporting the drawer: its drawer state is kept.
+      // Paper and cover come from the answer read next.
+      std::vector<BYTE> drained;
+      ClearUnReadDataInPrinter(&drained);
+      ApplyNewestStatusBlock(drained, initialReport);
       if (statusMethod_ & 1) {
         ok = GetPrinterStateByRealTime(&status, 0) != 0;
       } else if (statusMethod_ & 2) {

@@ -276,6 +276,28 @@ TEST_F(StatusFixture, AsbEnableReadsByQueryThenSwitchesAsbOn) {
   EXPECT_EQ(events.statuses, (std::vector<LONG>{PTR_SUE_REC_PAPEROK, PTR_SUE_COVER_OK}));
 }
 
+// A printer client joining an engine its drawer enabled with automatic status back on:
+// the unread input it clears before asking about paper holds the block that reported the
+// drawer opening.
+TEST_F(StatusFixture, PrinterJoiningADrawersEngineKeepsTheDrawerBlockItClears) {
+  port = std::make_shared<FakePort>(L"TCP/IP");
+  engine.UsePort(port);
+  engine.SetAsbCapable(1);
+  LONG result = 0;
+  ASSERT_EQ(engine.OpenServiceW(L"p", &events, &result), 0);
+  engine.ClaimDevice(0, &result);
+  port->SetResponder(printer.Responder());
+  engine.SetupCashDrawer(0, 1, 1, 100, 100, 1000);  // open level 1: bit set means open
+  ASSERT_EQ(engine.DeviceEnable(1), 1);
+  ASSERT_EQ(engine.IsAsbInUse(), 1);
+  events.statuses.clear();
+  port->QueueReply({0x14, 0x00, 0x00, 0x00});  // the drawer opened
+  printer.printerStatus = 0x16;
+  engine.SetPrinterMode(1);
+  engine.ReadStatusIfPaperUnread();
+  EXPECT_EQ(events.statuses, (std::vector<LONG>{2, PTR_SUE_REC_PAPEROK, PTR_SUE_COVER_OK}));
+}
+
 TEST_F(StatusFixture, RandomRepliesNeverRaiseInvalidEvents) {
   Enable();
   std::mt19937 random(12345);
