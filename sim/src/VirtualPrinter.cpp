@@ -112,6 +112,8 @@ struct VirtualPrinter::Machine {
 
   // Input flow: stall, drain rate, power and data held while stopped.
   bool stalled = false;
+  int damagedPackets = 0;  // packets still to be taken as damaged on the line
+  std::size_t damagedLongerThan = 0;
   std::size_t drainRate = 0;
   double budget = 0;
   std::chrono::steady_clock::time_point refilled = std::chrono::steady_clock::now();
@@ -1095,11 +1097,19 @@ struct VirtualPrinter::Machine {
           std::uint8_t sum = 0;
           for (auto p : packet) sum ^= p;
           bool ok = b == 0xBB && sum == packetSum;
+          const bool damaged = ok && damagedPackets > 0 && packet.size() > damagedLongerThan;
+          if (damaged) {
+            --damagedPackets;
+            ok = false;
+          }
           Command pc;
           pc.op = ok ? "Packet" : "BadPacket";
           pc.mnemonic = "PACKET";
           pc.args = {int(packetLength), packetSum, b};
-          if (!ok) Bad(pc, b != 0xBB ? "packet does not end with BB" : "packet checksum mismatch");
+          if (!ok)
+            Bad(pc, damaged     ? "packet damaged on the line"
+                    : b != 0xBB ? "packet does not end with BB"
+                                : "packet checksum mismatch");
           Record(std::move(pc));
           packetState = PacketState::Start;
           if (ok) {
@@ -1242,6 +1252,12 @@ void VirtualPrinter::SetStalled(bool on) {
     machine_->stalled = on;
   }
   Notify(true, {});  // wakes the transport so it reads again at once
+}
+
+void VirtualPrinter::DamagePackets(int count, std::size_t longerThan) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  machine_->damagedPackets = count;
+  machine_->damagedLongerThan = longerThan;
 }
 
 bool VirtualPrinter::Stalled() const {

@@ -409,5 +409,30 @@ INSTANTIATE_TEST_SUITE_P(Cables, Unplugged,
                                            CableCase{"UsbAsync", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// --- The packet-framed model: a packet damaged on the line is refused with NAK ---------
+
+class DamagedPacket : public NetPrinterTest {
+ protected:
+  DamagedPacket() : NetPrinterTest(sim::PrinterConfig::ForModel("K15")) {}
+};
+
+TEST_F(DamagedPacket, FailsTheCallAndTheJobPrintsWholeWhenSentAgain) {
+  TempRegistry::SetString(std::wstring(kPrinterRoot) + L"Net", L"DriverModel", L"K15");
+  OpenEnabled(false);  // the model prints synchronously only
+  std::string job = "damaged begin\n";
+  for (int line = 0; line < 20; ++line) job += "packet line " + std::to_string(line) + "\n";
+  job += "damaged end\n";
+  device_.DamagePackets(1, 8);  // a job's packet, not a status poll's
+  EXPECT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, Wide(job)), OPOS_E_FAILURE);
+  EXPECT_NE(printer_.ErrorString().find(L"The printer refused 1 of"), std::wstring::npos)
+      << ::testing::PrintToString(printer_.ErrorString());
+  EXPECT_FALSE(device_.LogOf("BadPacket").empty());
+  EXPECT_FALSE(PrintedWhole(device_, job)) << "told failed, yet printed whole";
+  // The application sends the job again: it prints from its start.
+  ASSERT_EQ(printer_.PrintNormal(PTR_S_RECEIPT, Wide(job)), OPOS_SUCCESS);
+  EXPECT_TRUE(WaitWhole(device_, job));
+  EXPECT_EQ(printer_.State(), OPOS_S_IDLE);
+}
+
 }  // namespace
 }  // namespace zanth::test

@@ -133,6 +133,10 @@ class VirtualPrinter {
   // Stalled: the printer takes no bytes at all, so the sender's buffers fill.
   void SetStalled(bool on);
   bool Stalled() const;
+  // Packet framing: the next `count` packets with more than `longerThan` bytes of data arrive
+  // damaged, as line noise leaves them, and are answered with NAK instead of being printed.
+  // (A length keeps a status poll's short packets out of a test's way.)
+  void DamagePackets(int count, std::size_t longerThan = 0);
   // Drains at most this many bytes a second (0 = as fast as they come), like a printing head.
   void SetDrainRate(std::size_t bytesPerSecond);
   std::size_t DrainRate() const;
