@@ -8,9 +8,14 @@ function(zanth_add_test)
   add_executable(${ZT_NAME} ${ZT_SOURCES})
   target_link_libraries(${ZT_NAME} PRIVATE ${ZT_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   target_include_directories(${ZT_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # Labelled by the tests/ folder the suite lives in (e2e, so, platform...), so a run can
+  # pick the end-to-end suites out: ctest -L e2e, ctest -LE e2e.
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REGEX REPLACE "/.*" "" folder "${folder}")
   gtest_discover_tests(${ZT_NAME}
     DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT ${ZT_TIMEOUT}
+               LABELS "${folder}"
                ENVIRONMENT "ZANTH_BUILD_DIR=${PROJECT_BINARY_DIR};ZANTH_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
 

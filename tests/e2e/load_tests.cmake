@@ -7,6 +7,6 @@ if(ZANTH_SO_COM_FULL AND TARGET zanth_sim AND EXISTS ${PROJECT_SOURCE_DIR}/platf
   target_include_directories(e2e_load PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_dependencies(e2e_load ZanthSO)
   gtest_discover_tests(e2e_load DISCOVERY_TIMEOUT 120
-    PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE
+    PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE LABELS e2e
                ENVIRONMENT "ZANTH_BUILD_DIR=${PROJECT_BINARY_DIR}")
 endif()
