@@ -8,20 +8,20 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 scripts/setup.sh build
-echo "== tests: normal build"
+echo "== tests: normal build (${SECONDS} s)"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 # The setup tool's window is left out here; its registry rules are tested in this build too.
 # The end-to-end suites run one at a time under the sanitizers: several of their timing
 # checks starve when two slowed suites run side by side. The rest run in parallel.
 scripts/setup.sh build-asan -DZANTH_SANITIZE=ON -DZANTH_BUILD_BENCH=OFF -DZANTH_BUILD_SETUP=OFF
-echo "== tests: AddressSanitizer + UndefinedBehaviorSanitizer build"
+echo "== tests: AddressSanitizer + UndefinedBehaviorSanitizer build (${SECONDS} s)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE e2e
 ctest --test-dir build-asan --output-on-failure -j1 -L e2e
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
-echo "== tests: ThreadSanitizer build of the threaded code (worker, event thread, COM, faults)"
+echo "== tests: ThreadSanitizer build of the threaded code (worker, event thread, COM, faults) (${SECONDS} s)"
 tsan_tests=(test_task_thread com_event_queue_test test_printer_worker com_so_test
             com_events_test e2e_async_events e2e_drawer_co e2e_fault_scenarios)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTH_TSAN=ON \
@@ -38,5 +38,6 @@ for t in "${tsan_tests[@]}"; do
      TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "./$t" --gtest_brief=1 ${tsan_filter[$t]:+--gtest_filter=${tsan_filter[$t]}})
 done
 
-echo "== fuzz: short run of every target"
-scripts/fuzz-short.sh "${ZANTH_FUZZ_SECONDS:-12}"
+echo "== fuzz: short run of every target (${SECONDS} s)"
+scripts/fuzz-short.sh "${ZANTH_FUZZ_SECONDS:-10}"
+echo "== all tests passed (${SECONDS} s)"
