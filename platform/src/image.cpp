@@ -122,11 +122,11 @@ const char* JpegHuffmanTablesFault(const std::uint8_t* data, std::size_t size) {
       if (components < 1 || components > 4) return nullptr;  // stb refuses the scan
       const std::size_t spectral = p + 3 + 2 * std::size_t{components};
       const bool dcScan = at(spectral) == 0, firstPass = (at(spectral + 2) >> 4) == 0;
+      const bool needsDc = !progressive || (dcScan && firstPass);
+      const bool needsAc = !progressive || !dcScan;
       for (unsigned c = 0; c < components; ++c) {
         const unsigned dc = at(p + 4 + 2 * c) >> 4, ac = at(p + 4 + 2 * c) & 15;
         if (dc > 3 || ac > 3) return nullptr;  // stb refuses the selector
-        const bool needsDc = !progressive || (dcScan && firstPass);
-        const bool needsAc = !progressive || !dcScan;
         if ((needsDc && !defined[0][dc]) || (needsAc && !defined[1][ac]))
           return "JPEG scan uses a Huffman table the file does not define";
       }

@@ -46,7 +46,8 @@ struct ScriptedPrinter {
 };
 
 struct StatusFixture : ::testing::Test {
-  void Enable(const std::wstring& portType = L"TCP/IP", BYTE method = 3) {
+  // drawerOnly: enabled for a drawer client alone (open level 1: bit set means open).
+  void Enable(const std::wstring& portType = L"TCP/IP", BYTE method = 3, bool drawerOnly = false) {
     port = std::make_shared<FakePort>(portType);
     engine.UsePort(port);
     engine.SetStatusMethod(method);
@@ -56,8 +57,12 @@ struct StatusFixture : ::testing::Test {
     engine.ClaimDevice(0, &result);
     ASSERT_EQ(result, 0);
     port->SetResponder(printer.Responder());
-    engine.SetPrinterMode(1);
-    engine.SetDrawerOpenLevel(1);  // sensor bit clear: drawer closed
+    if (drawerOnly) {
+      engine.SetupCashDrawer(0, 1, 1, 100, 100, 1000);
+    } else {
+      engine.SetPrinterMode(1);
+      engine.SetDrawerOpenLevel(1);  // sensor bit clear: drawer closed
+    }
     ASSERT_EQ(engine.DeviceEnable(1), 1);
   }
   std::vector<LONG> Poll() {
@@ -280,15 +285,8 @@ TEST_F(StatusFixture, AsbEnableReadsByQueryThenSwitchesAsbOn) {
 // the unread input it clears before asking about paper holds the block that reported the
 // drawer opening.
 TEST_F(StatusFixture, PrinterJoiningADrawersEngineKeepsTheDrawerBlockItClears) {
-  port = std::make_shared<FakePort>(L"TCP/IP");
-  engine.UsePort(port);
   engine.SetAsbCapable(1);
-  LONG result = 0;
-  ASSERT_EQ(engine.OpenServiceW(L"p", &events, &result), 0);
-  engine.ClaimDevice(0, &result);
-  port->SetResponder(printer.Responder());
-  engine.SetupCashDrawer(0, 1, 1, 100, 100, 1000);  // open level 1: bit set means open
-  ASSERT_EQ(engine.DeviceEnable(1), 1);
+  Enable(L"TCP/IP", 3, true);
   ASSERT_EQ(engine.IsAsbInUse(), 1);
   events.statuses.clear();
   port->QueueReply({0x14, 0x00, 0x00, 0x00});  // the drawer opened
