@@ -17,6 +17,9 @@ namespace {
 // the data; the symbol would encode something else.
 constexpr std::int32_t kMaxCode128Data = 232;
 constexpr int kMaxBarHeight = 255;  // GS h takes one byte
+// A page's area and position count dots in two bytes: a taller symbol cannot be placed on a
+// page or turned, and its feed would run to metres of paper.
+constexpr LONG kMaxSymbolHeight = 0xFFFF;
 constexpr LONG kQrVendorModel2a = 504, kQrVendorModel2b = 505;
 constexpr std::int32_t kQrModel1Limit = 250;
 
@@ -239,6 +242,7 @@ LONG CPrinterBase::FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, LONG s
   // GS h, the 2D module sizes and the placement all count print-head dots: on a model
   // whose vertical motion unit is half a dot, a height in vertical units would double.
   const LONG h = MapNumber2DOT_H(height);
+  if (h > kMaxSymbolHeight) return OPOS_E_ILLEGAL;
   int module = 2;
   LONG total = 0;
   int columns = 0, rowHeight = 0;

@@ -185,6 +185,8 @@ TEST_F(Barcodes, RefusedRequestsSendNothing) {
     LONG symbology, height, width, alignment, text, code;
   } cases[] = {
       {"negative height", L"123", PTR_BCS_Code39, -1, 2, PTR_BC_LEFT, PTR_BC_TEXT_NONE, OPOS_E_ILLEGAL},
+      {"taller than a page", L"123", PTR_BCS_Code39, 65536, 2, PTR_BC_LEFT, PTR_BC_TEXT_NONE,
+       OPOS_E_ILLEGAL},
       {"negative width", L"123", PTR_BCS_Code39, 50, -1, PTR_BC_LEFT, PTR_BC_TEXT_NONE, OPOS_E_ILLEGAL},
       {"width 600", L"123", PTR_BCS_Code39, 50, 600, PTR_BC_LEFT, PTR_BC_TEXT_NONE, OPOS_E_ILLEGAL},
       {"alignment 0", L"123", PTR_BCS_Code39, 50, 2, 0, PTR_BC_TEXT_NONE, OPOS_E_ILLEGAL},
@@ -216,6 +218,17 @@ TEST_F(Barcodes, RefusedRequestsSendNothing) {
     EXPECT_EQ(engine.GetResultCodeExtended(), 0);
     EXPECT_TRUE(port->Written().empty());
   }
+}
+
+// Found by fuzzing: a symbol two billion dots tall, turned a quarter, was fed its height a
+// few bytes at a time for minutes. Nothing taller than a page can be placed.
+TEST_F(Barcodes, TurnedSymbolTallerThanAPageIsRefusedAtOnce) {
+  LONG result = -1;
+  engine.RotatePrint(PTR_S_RECEIPT, PTR_RP_RIGHT90, &result);
+  ASSERT_EQ(result, 0);
+  port->ClearWritten();
+  EXPECT_EQ(Print(L"0123405", PTR_BCS_UPCA, 2040020400, 0), OPOS_E_ILLEGAL);
+  EXPECT_TRUE(port->Written().empty());
 }
 
 // A refused symbol in print data leaves no 2D store behind that a later print command
