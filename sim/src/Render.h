@@ -34,15 +34,14 @@ class GlyphSource {
   ~GlyphSource();
   GlyphSource(const GlyphSource&) = delete;
   GlyphSource& operator=(const GlyphSource&) = delete;
-  bool HasFont() const { return font_ != nullptr; }
-  // The glyph of a Unicode code point in a cell of w x h dots (cached).
+  bool HasFont() const;
+  // The glyph of a Unicode code point in a cell of w x h dots (cached). Safe from several
+  // threads: the printers of one process share a font's glyphs.
   const Image& Glyph(char32_t codepoint, int w, int h);
 
  private:
-  struct Font;
-  std::shared_ptr<const std::vector<std::uint8_t>> fontData_;  // shared by every printer
-  std::unique_ptr<Font> font_;
-  std::map<std::tuple<char32_t, int, int>, Image> cache_;
+  struct Face;
+  std::shared_ptr<Face> face_;
 };
 
 // Code table (ESC t n) byte to Unicode; bytes below 0x80 are ASCII.

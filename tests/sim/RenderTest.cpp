@@ -9,6 +9,8 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "sim/VirtualPrinter.h"
 
@@ -221,6 +223,27 @@ TEST(Text, StylesChangeTheCell) {
   EXPECT_EQ(plain.CountBlack(0, 22, 12, 24), 0);
   // Reverse: the cell is black where the plain glyph is white.
   EXPECT_EQ(reverse.CountBlack(0, 0, 12, 24), 12 * 24 - plain.CountBlack(0, 0, 12, 24));
+}
+
+// The printers of one process share their font's glyphs: printers started at once in
+// threads, each in its own font and size, print what one printer alone prints.
+TEST(Text, PrintersInThreadsDrawTheSameGlyphs) {
+  const std::array<Bytes, 3> setups = {Bytes{}, Bytes{0x1B, 0x4D, 0x01}, Bytes{0x1D, 0x21, 0x11}};
+  const std::string text = "Zanth 0123 {|}~ \xC4";
+  auto render = [&](const Bytes& setup) {
+    VirtualPrinter p;
+    p.Feed(Cat({setup, Str(text), {0x0A}}));
+    return p.CurrentPage().dots;
+  };
+  std::vector<std::vector<std::uint8_t>> drawn(12);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < drawn.size(); ++i)
+    threads.emplace_back([&, i] { drawn[i] = render(setups[i % setups.size()]); });
+  for (auto& t : threads) t.join();
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    SCOPED_TRACE("printer " + std::to_string(i));
+    EXPECT_EQ(drawn[i], render(setups[i % setups.size()]));
+  }
 }
 
 TEST(Text, UpsideDownTurnsTheLineAround) {
