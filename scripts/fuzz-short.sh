@@ -4,7 +4,8 @@
 # Usage: scripts/fuzz-short.sh [--build-only] [seconds per target, default 30]
 # ZANTH_FUZZ_RUNS=N ends each target after N inputs (the time still caps it);
 # ZANTH_FUZZ_ONLY="name ..." runs only those fuzz/ folders;
-# ZANTH_FUZZ_PARALLEL=N runs N targets at once (default: the number of cores).
+# ZANTH_FUZZ_PARALLEL=N runs N targets at once (default: the number of cores);
+# ZANTH_FUZZ_TIMEOUT=S reports an input that runs longer than S seconds as a hang (default 10).
 # Convention: folder fuzz/<name>/ defines the target fuzz_<name> (dashes become underscores);
 # only those targets are built, not the whole tree.
 # Each target runs on a scratch copy of its seed folder fuzz/<target-folder>/corpus, so the
@@ -39,7 +40,7 @@ run_target() {
   [ -d "fuzz/$name/corpus" ] && cp -r "fuzz/$name/corpus/." "$work/"
   local rc=0
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "$target" "$work" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+    "$target" "$work" -max_total_time="$seconds" -timeout="${ZANTH_FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -max_len=8192 \
     ${ZANTH_FUZZ_JOBS:+-fork="$ZANTH_FUZZ_JOBS"} ${ZANTH_FUZZ_RUNS:+-runs="$ZANTH_FUZZ_RUNS"} \
     -artifact_prefix=build-fuzz/artifacts/"$name"- -print_final_stats=1 >build-fuzz/"$name".log 2>&1 || rc=$?
   echo "$rc" >build-fuzz/"$name".rc
