@@ -8,4 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:-30}
 case "$minutes" in ''|*[!0-9]*) echo "fuzz-long: minutes must be a number" >&2; exit 2 ;; esac
+# Hours of fuzzing are background work: they give way to whatever else the machine does.
+# Nice alone only counts within a session where the kernel schedules sessions as groups
+# (autogroup), so the session's group is lowered too where the kernel has one.
+renice -n 19 -p $$ >/dev/null
+if [ -w /proc/self/autogroup ]; then echo 19 >/proc/self/autogroup 2>/dev/null || true; fi
 exec scripts/fuzz-short.sh $((minutes * 60))
