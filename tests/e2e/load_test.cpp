@@ -202,7 +202,11 @@ TEST_F(Load, OpenCloseCyclesLeaveNoDescriptorsOrMemoryBehind) {
     ASSERT_EQ(printer.ReleaseDevice(), OPOS_SUCCESS);
     printer.Close();
   };
+  // The printer closes its side of a connection when it reads the end of the stream, a
+  // moment after Close(): each count waits for that, or it holds one socket more or less.
+  auto printerSideClosed = [&] { return device.WaitFor([&] { return !server.Connected(); }, 30s); };
   for (int i = 0; i < 20; ++i) cycle();  // first-use allocations settle
+  ASSERT_TRUE(printerSideClosed());
   const size_t descriptors = OpenDescriptors();
   const long resident = ResidentKb();
   for (int i = 0; i < cycles; ++i) {
@@ -211,6 +215,7 @@ TEST_F(Load, OpenCloseCyclesLeaveNoDescriptorsOrMemoryBehind) {
     // The virtual printer logs every command it decodes, about 9 kB a cycle in this process.
     device.ClearLog();
   }
+  ASSERT_TRUE(printerSideClosed());
   EXPECT_EQ(OpenDescriptors(), descriptors);
 #ifndef __SANITIZE_ADDRESS__  // AddressSanitizer keeps freed memory in quarantine; it finds leaks itself
   // A leak of even 100 bytes a cycle shows at the full size; allocator slack stays below this.
