@@ -25,8 +25,8 @@ endfunction()
 
 # zanth_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib... [TIMEOUT s] [OWN_HEADERS])
 # One GoogleTest executable per unit; every test case becomes its own CTest entry.
-# OWN_HEADERS: a program whose libraries change the compile options (Qt
-# asks for -fPIC) parses its headers itself; the shared precompiled header would not serve it.
+# OWN_HEADERS: a program whose libraries change the compile options (Qt asks for -fPIC)
+# parses its headers itself; the shared precompiled header would not serve it.
 function(zanth_add_test)
   cmake_parse_arguments(ZT "OWN_HEADERS" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT ZT_TIMEOUT)
