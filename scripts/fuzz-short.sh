@@ -5,8 +5,8 @@
 # ZANTH_FUZZ_RUNS=N ends each target after N inputs (the time still caps it);
 # ZANTH_FUZZ_ONLY="name ..." runs only those fuzz/ folders;
 # ZANTH_FUZZ_PARALLEL=N runs N targets at once (default: the number of cores);
-# ZANTH_FUZZ_JOBS=N runs one target as N forked workers sharing its corpus, so one run uses N
-# cores and ZANTH_FUZZ_RUNS counts their inputs together;
+# ZANTH_FUZZ_JOBS=N runs each target as N forked workers sharing its corpus, ZANTH_FUZZ_RUNS
+# counting their inputs together (with ZANTH_FUZZ_PARALLEL=1, one target uses N cores);
 # ZANTH_FUZZ_TIMEOUT=S reports an input that runs longer than S seconds as a hang (default 10).
 # Convention: folder fuzz/<name>/ defines the target fuzz_<name> (dashes become underscores);
 # only those targets are built, not the whole tree.
